@@ -1,0 +1,27 @@
+# A thin wrapper over the CMake presets, so that a newcomer needs two commands.
+PRESET ?= release
+BUILD_DIR = build/$(PRESET)
+CMAKE_FLAGS ?=
+
+.PHONY: run test build configure test-sanitize bench clean
+
+run: build
+	$(BUILD_DIR)/tu_mardo/tu_mardo
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j 2
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+configure:
+	@test -f $(BUILD_DIR)/CMakeCache.txt || cmake --preset $(PRESET) $(CMAKE_FLAGS)
+
+test-sanitize:
+	$(MAKE) test PRESET=sanitize
+
+bench:
+	bench/run_kernels
+
+clean:
+	rm -rf build

@@ -1,0 +1,45 @@
+// Fixed-point arithmetic on digit vectors in base BASE, and the arctangent series.
+//
+// A DigitVector is a fraction in [0, 1) held in n words w1..wn of a caller-owned array, passed
+// as a pointer to w1 with its length n beside it; its value is the sum of wi * BASE^-i. There
+// is no integer word: carries and borrows out of w1 are dropped. Every operation is one pass
+// over all n words; how much work a call does depends on n alone, never on the digits.
+#pragma once
+
+#include <cstdint>
+
+namespace iter {
+
+using Word = int32_t;
+
+// Set by the main program at start-up (10000 and its square root, 100); every operation
+// reads them.
+extern int32_t BASE;
+extern int32_t ROOT_BASE;
+
+// The series estimate's working values, shared because series_length_map takes one argument.
+extern float target_log;  // ln 10^D, D the decimals all n words hold
+extern float inv_log_x;   // 1 / ln x
+extern int32_t solve_status;  // 0 converged, 2001 gave up
+
+inline constexpr int32_t SOLVE_GAVE_UP = 2001;
+
+void mp_copy(const Word* src, Word* dst, int32_t n);
+void mp_zero_tail(Word* v, int32_t n, int32_t k);  // words k..n (1-based) become 0
+void mp_mul(Word* v, int32_t n, int32_t m);         // V = V * m mod BASE^n
+void mp_add(Word* a, const Word* b, int32_t n);     // A = A + B mod BASE^n
+void mp_sub(Word* a, const Word* b, int32_t n);     // A = A - B mod BASE^n
+void mp_div(Word* v, int32_t n, int32_t d);         // V = floor(V / d)
+
+// result = the truncated series arctan(1/x) = 1/x - 1/(3x^3) + ...; term and power are
+// scratch. Writes the series length and an empty record to the console first.
+void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x);
+
+using Map = float (*)(const float&);
+float fixpoint_solve(Map g, const float& start, const float& tol);
+float series_length_map(const float& t);
+
+// The number of series terms arctg estimates for n words and x (what it reports).
+int32_t series_length(int32_t n, int32_t x);
+
+}  // namespace iter

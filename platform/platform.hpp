@@ -1,0 +1,97 @@
+// The seam to the operating system: console streams, files in the current directory,
+// local time, process exit and the floating-point environment. No OS type crosses it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace platform {
+
+// ---- Console streams --------------------------------------------------------------------
+
+// The two standard streams as the record service sees them. Tests substitute their own.
+struct ConsoleStreams {
+  bool input_interactive = false;   // standard input is an interactive character device
+  bool output_interactive = false;  // standard output is one
+  // Reads up to `capacity` bytes; the count read, 0 at end of input, -1 on a failure.
+  int64_t (*read_input)(char* buffer, std::size_t capacity) = nullptr;
+  // Writes every byte, retrying interrupted and partial writes; 0, or a system error code.
+  int (*write_output)(const char* bytes, std::size_t count) = nullptr;
+};
+
+ConsoleStreams standard_streams();
+
+// One line on standard error, for failures that have no other place to go.
+void report_error(std::string_view line);
+
+// A short human-readable text for a system error code.
+const char* error_text(int system_error);
+
+// ---- Files ------------------------------------------------------------------------------
+
+using FileHandle = std::intptr_t;
+
+enum class IoFailure : uint8_t {
+  none,
+  access_denied,  // opened for reading only, permission, locked region
+  no_space,       // device full, file size limit
+  other,
+};
+
+struct IoResult {
+  IoFailure failure = IoFailure::none;
+  int system_error = 0;  // for messages only
+  explicit operator bool() const { return failure == IoFailure::none; }
+};
+
+struct OpenedFile {
+  FileHandle handle = -1;
+  bool created = false;  // the open created the file, so it ends at offset 0
+};
+
+// Opens a file of the current directory read-write, else read-only, else write-only;
+// creates it empty when it is missing; never shortens it; other processes may share it.
+// A directory does not open.
+IoResult open_file(const char* name, OpenedFile& file);
+
+// Reads up to `capacity` bytes at the current offset; `count` is 0 at the end of the file.
+IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count);
+// Writes every byte at the current offset.
+IoResult write_file(FileHandle file, const char* bytes, std::size_t count);
+IoResult seek_file(FileHandle file, int64_t offset);
+// Makes the file end at `offset`. Files that are no regular files (devices) have no end to set.
+IoResult set_file_end(FileHandle file, int64_t offset);
+void close_file(FileHandle file);
+
+// ---- Clock ------------------------------------------------------------------------------
+
+struct LocalTime {
+  int64_t day = 0;  // a running day number: consecutive calendar days differ by one
+  int16_t hour = 0;
+  int16_t minute = 0;
+  int16_t second = 0;
+  int16_t millisecond = 0;
+};
+
+LocalTime local_time();
+
+// ---- Process ----------------------------------------------------------------------------
+
+// The routine runs once when the process exits. It receives the exit status and returns the
+// status the process ends with (it may turn a success into a failure).
+using ExitRoutine = int32_t (*)(int32_t status);
+
+void register_exit_routine(ExitRoutine routine);
+
+// Runs the exit routine, then ends the process. Statuses above 255 reach a POSIX parent as
+// their low byte.
+[[noreturn]] void exit_process(int32_t status);
+
+// Process start-up: floating-point environment (invalid operation, division by zero and
+// overflow trap and end the run with status 1 after a one-line report on standard error;
+// underflow, denormals and inexact results do not), and console writes that fail report an
+// error instead of ending the process by a signal.
+void start_up();
+
+}  // namespace platform

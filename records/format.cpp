@@ -1,0 +1,320 @@
+#include "records/format.hpp"
+
+#include <cstring>
+
+#include "records/real_digits.hpp"
+#include "records/records.hpp"
+
+namespace records::detail {
+namespace {
+
+constexpr int32_t MAX_GROUP_DEPTH = 8;
+constexpr int32_t FORMAT_CACHE_SIZE = 16;
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+class Parser {
+ public:
+  explicit Parser(Format& format) : f_(format) {}
+
+  bool parse() {
+    skip_blanks();
+    if (!take('(')) return false;
+    int32_t open_groups[MAX_GROUP_DEPTH];
+    int32_t depth = 0;
+    int32_t last_top_group = -1;
+    for (;;) {
+      skip_separators();
+      if (at_end()) return false;
+      const char c = peek();
+      if (c == ')') {
+        ++pos_;
+        if (depth == 0) break;
+        const int32_t open = open_groups[--depth];
+        FormatNode* close = add(FormatNode::Kind::group_close);
+        if (close == nullptr) return false;
+        close->offset = open;
+        f_.nodes[open].offset = f_.count - 1;
+        if (depth == 0) last_top_group = open;
+        continue;
+      }
+      if (c == '\'' || c == '"') {
+        if (!literal(c)) return false;
+        continue;
+      }
+      if (c == '$') {
+        ++pos_;
+        if (add(FormatNode::Kind::dollar) == nullptr) return false;
+        continue;
+      }
+      const int32_t repeat = number();
+      skip_blanks();
+      if (at_end()) return false;
+      const char letter = upper(peek());
+      ++pos_;
+      if (letter == '(') {
+        if (repeat == 0 || depth == MAX_GROUP_DEPTH) return false;
+        FormatNode* open = add(FormatNode::Kind::group_open);
+        if (open == nullptr) return false;
+        open->repeat = repeat < 0 ? 1 : repeat;
+        open_groups[depth++] = f_.count - 1;
+      } else if (letter == 'X') {
+        FormatNode* skip = add(FormatNode::Kind::skip);
+        if (skip == nullptr) return false;
+        skip->width = repeat < 0 ? 1 : repeat;
+      } else if (letter == 'T') {
+        const int32_t column = number();
+        if (repeat >= 0 || column < 1) return false;
+        FormatNode* tab = add(FormatNode::Kind::tab);
+        if (tab == nullptr) return false;
+        tab->width = column;
+      } else if (letter == 'A' || letter == 'I' || letter == 'G') {
+        if (!data_edit(letter, repeat)) return false;
+      } else {
+        return false;
+      }
+    }
+    skip_blanks();
+    if (!at_end()) return false;
+    f_.reversion = last_top_group < 0 ? 0 : last_top_group;
+    return true;
+  }
+
+ private:
+  bool at_end() const { return pos_ >= f_.text_length; }
+  char peek() const { return f_.text[pos_]; }
+  bool take(char c) {
+    if (at_end() || peek() != c) return false;
+    ++pos_;
+    return true;
+  }
+  void skip_blanks() {
+    while (!at_end() && peek() == ' ') ++pos_;
+  }
+  void skip_separators() {
+    while (!at_end() && (peek() == ' ' || peek() == ',')) ++pos_;
+  }
+  // An unsigned number, or -1 when none stands here.
+  int32_t number() {
+    if (at_end() || !is_digit(peek())) return -1;
+    int32_t value = 0;
+    while (!at_end() && is_digit(peek())) {
+      if (value > 99999) return -1;
+      value = value * 10 + (peek() - '0');
+      ++pos_;
+    }
+    return value;
+  }
+  FormatNode* add(FormatNode::Kind kind) {
+    if (f_.count == MAX_FORMAT_NODES) return nullptr;
+    FormatNode& node = f_.nodes[f_.count++];
+    node = FormatNode{};
+    node.kind = kind;
+    return &node;
+  }
+  bool literal(char quote) {
+    ++pos_;
+    const int32_t start = pos_;
+    for (;;) {
+      if (at_end()) return false;
+      if (peek() == quote) {
+        if (pos_ + 1 < f_.text_length && f_.text[pos_ + 1] == quote) {
+          pos_ += 2;
+          continue;
+        }
+        break;
+      }
+      ++pos_;
+    }
+    FormatNode* node = add(FormatNode::Kind::literal);
+    if (node == nullptr) return false;
+    node->offset = start;
+    node->length = pos_ - start;
+    ++pos_;
+    return true;
+  }
+  bool data_edit(char letter, int32_t repeat) {
+    if (repeat == 0) return false;
+    FormatNode* node = add(FormatNode::Kind::data);
+    if (node == nullptr) return false;
+    node->letter = letter;
+    node->repeat = repeat < 0 ? 1 : repeat;
+    node->width = number();
+    if (take('.')) {
+      node->digits = number();
+      if (node->digits < 0) return false;
+    }
+    if (letter == 'A') return node->digits < 0 && node->width != 0;
+    if (letter == 'I') return node->width > 0;
+    return node->width > 0 && node->digits >= 0;  // G
+  }
+
+  Format& f_;
+  int32_t pos_ = 0;
+};
+
+Format format_cache[FORMAT_CACHE_SIZE];
+int32_t formats_cached = 0;
+int32_t next_replaced = 0;
+
+// The digits of an integer under Iw.m, with its sign.
+void edit_integer(Record& record, int32_t value, int32_t width, int32_t min_digits) {
+  char text[16];
+  int32_t length = 0;
+  int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
+  char reversed[12];
+  int32_t count = 0;
+  while (magnitude > 0) {
+    reversed[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  }
+  const int32_t wanted = min_digits < 0 ? 1 : min_digits;
+  if (value < 0) text[length++] = '-';
+  for (int32_t i = count; i < wanted; ++i) text[length++] = '0';
+  while (count > 0) text[length++] = reversed[--count];
+  if (value == 0 && wanted == 0) length = 0;  // Iw.0 shows a zero as blanks
+  if (length > width) {
+    for (int32_t i = 0; i < width; ++i) record.place("*", 1);
+    return;
+  }
+  record.place_blanks(width - length);
+  record.place(text, length);
+}
+
+void edit_text(Record& record, const Item& item, int32_t width) {
+  const int32_t length = item.length < 0 ? 0 : item.length;
+  if (width < 0) {
+    record.place(item.text, length);
+  } else if (length >= width) {
+    record.place(item.text, width);
+  } else {
+    record.place_blanks(width - length);
+    record.place(item.text, length);
+  }
+}
+
+void place_literal(Record& record, const Format& format, const FormatNode& node) {
+  const char* text = format.text + node.offset;
+  const char quote = format.text[node.offset - 1];
+  int32_t start = 0;
+  for (int32_t i = 0; i < node.length; ++i) {
+    if (text[i] == quote) {  // first of a doubled quote: keep one
+      record.place(text + start, i - start + 1);
+      start = ++i + 1;
+    }
+  }
+  record.place(text + start, node.length - start);
+}
+
+int32_t finish(Record& record, RecordSink& sink, bool line_continues) {
+  if (record.overflow) return STATUS_RECORD_TOO_LONG;
+  return sink.emit(record.bytes, record.length, line_continues);
+}
+
+}  // namespace
+
+const Format* find_format(std::string_view text) {
+  if (text.size() > static_cast<std::size_t>(MAX_FORMAT_TEXT)) return nullptr;
+  for (int32_t i = 0; i < formats_cached; ++i) {
+    const Format& cached = format_cache[i];
+    if (static_cast<std::size_t>(cached.text_length) == text.size() &&
+        std::memcmp(cached.text, text.data(), text.size()) == 0) {
+      return &cached;
+    }
+  }
+  int32_t slot = formats_cached;
+  if (slot == FORMAT_CACHE_SIZE) {
+    slot = next_replaced;
+    next_replaced = (next_replaced + 1) % FORMAT_CACHE_SIZE;
+  } else {
+    ++formats_cached;
+  }
+  Format& format = format_cache[slot];
+  format.count = 0;
+  format.text_length = static_cast<int32_t>(text.size());
+  std::memcpy(format.text, text.data(), text.size());
+  if (!Parser(format).parse()) {
+    format.text_length = -1;  // never matches a later lookup
+    return nullptr;
+  }
+  return &format;
+}
+
+int32_t render_formatted(const Format& format, const Item* items, int32_t count, Record& record,
+                         RecordSink& sink) {
+  struct Frame {
+    int32_t open;
+    int32_t remaining;
+  };
+  Frame groups[MAX_GROUP_DEPTH];
+  int32_t depth = 0;
+  int32_t item = 0;
+  int32_t node_index = 0;
+  int32_t repeat_done = 0;
+  int32_t item_at_reversion = -1;
+  bool dollar = false;
+  record.clear();
+  for (;;) {
+    if (node_index == format.count) {  // the outer closing parenthesis
+      if (item == count) return finish(record, sink, dollar);
+      // A format without data edits would revert for ever.
+      if (item == item_at_reversion) return STATUS_BAD_FORMAT;
+      item_at_reversion = item;
+      if (const int32_t status = finish(record, sink, false); status != 0) return status;
+      record.clear();
+      dollar = false;
+      depth = 0;
+      node_index = format.reversion;
+      continue;
+    }
+    const FormatNode& node = format.nodes[node_index];
+    switch (node.kind) {
+      case FormatNode::Kind::literal:
+        place_literal(record, format, node);
+        break;
+      case FormatNode::Kind::skip:
+        record.column += node.width;
+        break;
+      case FormatNode::Kind::tab:
+        record.column = node.width - 1;
+        break;
+      case FormatNode::Kind::dollar:
+        dollar = true;
+        break;
+      case FormatNode::Kind::group_open:
+        groups[depth++] = Frame{node_index, node.repeat};
+        break;
+      case FormatNode::Kind::group_close:
+        if (--groups[depth - 1].remaining > 0) {
+          node_index = groups[depth - 1].open + 1;
+          continue;
+        }
+        --depth;
+        break;
+      case FormatNode::Kind::data: {
+        if (item == count) return finish(record, sink, dollar);
+        const Item& value = items[item++];
+        if (node.letter == 'A' && value.kind == Item::Kind::text) {
+          edit_text(record, value, node.width);
+        } else if (node.letter == 'I' && value.kind == Item::Kind::integer) {
+          edit_integer(record, value.integer, node.width, node.digits);
+        } else if (node.letter == 'G' && value.kind == Item::Kind::real) {
+          char field[MAX_RECORD];
+          if (node.width > MAX_RECORD) return STATUS_RECORD_TOO_LONG;
+          edit_g(field, value.real, node.width, node.digits);
+          record.place(field, node.width);
+        } else {
+          return STATUS_BAD_ITEM;
+        }
+        if (record.overflow) return STATUS_RECORD_TOO_LONG;
+        if (++repeat_done < node.repeat) continue;
+        repeat_done = 0;
+        break;
+      }
+    }
+    ++node_index;
+  }
+}
+
+}  // namespace records::detail

@@ -1,0 +1,41 @@
+// Format texts: parsed once into a fixed array of nodes, then walked for each statement.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "records/statement.hpp"
+
+namespace records::detail {
+
+struct FormatNode {
+  enum class Kind : uint8_t { literal, skip, tab, dollar, data, group_open, group_close };
+  Kind kind = Kind::literal;
+  char letter = 0;      // data edit: 'A', 'I' or 'G'
+  int32_t repeat = 1;   // data edit or group: repeat count
+  int32_t width = -1;   // data edit: w, -1 when absent; skip and tab: n
+  int32_t digits = -1;  // data edit: m of Iw.m or d of Gw.d, -1 when absent
+  int32_t offset = 0;   // literal: first byte in the text; group: index of the matching node
+  int32_t length = 0;   // literal: bytes between the quotes, doubled quotes still doubled
+};
+
+inline constexpr int32_t MAX_FORMAT_NODES = 48;
+inline constexpr int32_t MAX_FORMAT_TEXT = 160;
+
+struct Format {
+  char text[MAX_FORMAT_TEXT];  // a copy of the format text; literals point into it
+  int32_t text_length = 0;
+  FormatNode nodes[MAX_FORMAT_NODES];  // the elements inside the outer parentheses
+  int32_t count = 0;
+  int32_t reversion = 0;  // node where format reversion resumes
+};
+
+// Parses a format text, or finds it among those parsed before. Null if it cannot be used.
+const Format* find_format(std::string_view text);
+
+// Renders the items under a format into records and hands each to the sink.
+// Returns 0 or the first non-zero status (of the format walk or of the sink).
+int32_t render_formatted(const Format& format, const Item* items, int32_t count, Record& record,
+                         RecordSink& sink);
+
+}  // namespace records::detail

@@ -1,0 +1,71 @@
+// What the renderers share: the items of a statement, the record being built and the place
+// finished records go.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace records::detail {
+
+struct Item {
+  enum class Kind : uint8_t { text, integer, real };
+  Kind kind = Kind::integer;
+  int32_t length = 0;  // bytes of a text item
+  union {
+    const char* text;
+    int32_t integer;
+    float real;
+  };
+};
+
+// Longest record any unit accepts (the default record length of a file).
+inline constexpr int32_t MAX_RECORD = 1024;
+
+// A record under construction, addressed by column (0-based here).
+struct Record {
+  char bytes[MAX_RECORD];
+  int32_t length = 0;  // rightmost written column
+  int32_t column = 0;  // where the next character goes
+  bool overflow = false;
+
+  void clear() {
+    length = 0;
+    column = 0;
+    overflow = false;
+  }
+  // Places bytes at the current column; columns skipped over and never written become blanks.
+  void place(const char* text, int32_t count) {
+    if (count <= 0) return;
+    if (column + count > MAX_RECORD) {
+      overflow = true;
+      return;
+    }
+    if (column > length) std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
+    std::memcpy(bytes + column, text, static_cast<std::size_t>(count));
+    column += count;
+    if (column > length) length = column;
+  }
+  void place_blanks(int32_t count) {
+    if (count <= 0) return;
+    if (column + count > MAX_RECORD) {
+      overflow = true;
+      return;
+    }
+    if (column > length) std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
+    std::memset(bytes + column, ' ', static_cast<std::size_t>(count));
+    column += count;
+    if (column > length) length = column;
+  }
+};
+
+// Receives each finished record. `line_continues` marks a record that ended at a `$`.
+class RecordSink {
+ public:
+  virtual int32_t emit(const char* bytes, int32_t length, bool line_continues) = 0;
+
+ protected:
+  ~RecordSink() = default;
+};
+
+}  // namespace records::detail

@@ -1,0 +1,319 @@
+// The unit table, opening, statement dispatch and the exit processing.
+#include <cstdio>
+
+#include "records/console.hpp"
+#include "records/file_unit.hpp"
+#include "records/format.hpp"
+#include "records/list_directed.hpp"
+#include "records/records.hpp"
+#include "records/statement.hpp"
+
+namespace records {
+namespace {
+
+using detail::FileUnit;
+using detail::Item;
+
+constexpr int32_t MAX_READ_ITEMS = 4;
+
+struct ReadItem {
+  enum class Kind : uint8_t { integer, text };
+  Kind kind;
+  int32_t* integer;
+  char* text;
+  int32_t length;
+};
+
+struct Statement {
+  bool active = false;
+  bool reading = false;
+  UnitId unit = 0;
+  const detail::Format* format = nullptr;  // null: list-directed
+  bool want_status = false;
+  int32_t status = 0;  // the first failure while collecting, reported by the end
+  int32_t count = 0;
+};
+
+Statement statement;
+Item items[MAX_ITEMS];
+ReadItem read_items[MAX_READ_ITEMS];
+detail::Record record;
+
+FileUnit units[MAX_UNITS];
+int32_t units_connected = 0;
+
+FileUnit* find_unit(UnitId number) {
+  for (int32_t i = 0; i < units_connected; ++i) {
+    if (units[i].number == number) return &units[i];
+  }
+  return nullptr;
+}
+
+// Keywords compare without regard to case and trailing blanks.
+bool keyword_is(std::string_view given, std::string_view expected) {
+  while (!given.empty() && given.back() == ' ') given.remove_suffix(1);
+  if (given.size() != expected.size()) return false;
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    char c = given[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != expected[i]) return false;
+  }
+  return true;
+}
+
+class ConsoleSink final : public detail::RecordSink {
+ public:
+  int32_t emit(const char* bytes, int32_t length, bool line_continues) override {
+    return detail::console_emit(bytes, length, line_continues);
+  }
+};
+
+class FileSink final : public detail::RecordSink {
+ public:
+  explicit FileSink(FileUnit& unit) : unit_(unit) {}
+  int32_t emit(const char* bytes, int32_t length, bool line_continues) override {
+    return detail::file_emit(unit_, bytes, length, line_continues);
+  }
+
+ private:
+  FileUnit& unit_;
+};
+
+int32_t render(detail::RecordSink& sink) {
+  if (statement.format == nullptr) {
+    return detail::render_list_directed(items, statement.count, record, sink);
+  }
+  return detail::render_formatted(*statement.format, items, statement.count, record, sink);
+}
+
+constexpr std::size_t MAX_MESSAGE = 400;
+
+void report_console_failure() {
+  char text[MAX_MESSAGE];
+  std::snprintf(text, sizeof text, "Error writing to standard output: %s",
+                platform::error_text(detail::console_write_error()));
+  platform::report_error(text);
+}
+
+// A statement that asked for no status cannot fail quietly: the run ends here.
+[[noreturn]] void fail_statement(int32_t status) {
+  if (detail::console_write_error() != 0) {
+    report_console_failure();
+  } else {
+    char text[MAX_MESSAGE];
+    std::snprintf(text, sizeof text, "Record error %d on unit %d", static_cast<int>(status),
+                  static_cast<int>(statement.unit));
+    platform::report_error(text);
+  }
+  platform::exit_process(CONSOLE_FAILED);
+}
+
+[[noreturn]] void fail_console(int32_t status) {
+  statement = Statement{};
+  statement.unit = CONSOLE_OUT;
+  fail_statement(status);
+}
+
+int32_t begin_statement(UnitId unit, std::string_view format, bool want_status, bool reading) {
+  statement = Statement{};
+  statement.active = true;
+  statement.reading = reading;
+  statement.unit = unit;
+  statement.want_status = want_status;
+  if (format.data() != nullptr) {
+    statement.format = detail::find_format(format);
+    if (statement.format == nullptr) statement.status = STATUS_BAD_FORMAT;
+  }
+  return statement.status;
+}
+
+int32_t add_item(const Item& item) {
+  if (!statement.active || statement.reading) return STATUS_OUT_OF_ORDER;
+  if (statement.count == MAX_ITEMS) {
+    statement.status = STATUS_TOO_MANY_ITEMS;
+    return statement.status;
+  }
+  items[statement.count++] = item;
+  return 0;
+}
+
+int32_t add_read_item(const ReadItem& item) {
+  if (!statement.active || !statement.reading) return STATUS_OUT_OF_ORDER;
+  if (statement.count == MAX_READ_ITEMS) {
+    statement.status = STATUS_TOO_MANY_ITEMS;
+    return statement.status;
+  }
+  read_items[statement.count++] = item;
+  return 0;
+}
+
+int32_t finish_statement(int32_t status) {
+  statement.active = false;
+  if (status != 0 && !statement.want_status) fail_statement(status);
+  return status;
+}
+
+int32_t write_statement() {
+  if (statement.unit == CONSOLE_OUT) {
+    ConsoleSink sink;
+    const int32_t status = render(sink);
+    const int32_t flushed = detail::console_flush();
+    return status != 0 ? status : flushed;
+  }
+  FileUnit* unit = find_unit(statement.unit);
+  if (unit == nullptr) return STATUS_NOT_CONNECTED;
+  if (const int32_t status = detail::file_begin_output(*unit)) return status;
+  FileSink sink(*unit);
+  return render(sink);
+}
+
+// A formatted read takes its text fields from the A edits of the format, in order.
+int32_t read_file_statement(FileUnit& unit) {
+  detail::TextField fields[MAX_READ_ITEMS];
+  int32_t edit = 0;
+  for (int32_t i = 0; i < statement.count; ++i) {
+    const ReadItem& item = read_items[i];
+    if (item.kind != ReadItem::Kind::text) return STATUS_BAD_ITEM;
+    int32_t width = -1;
+    if (statement.format != nullptr) {
+      const detail::Format& format = *statement.format;
+      while (edit < format.count && format.nodes[edit].kind != detail::FormatNode::Kind::data) {
+        ++edit;
+      }
+      if (edit == format.count || format.nodes[edit].letter != 'A') return STATUS_BAD_FORMAT;
+      width = format.nodes[edit++].width;
+    }
+    fields[i] = detail::TextField{item.text, item.length, width};
+  }
+  return detail::file_read_record(unit, fields, statement.count);
+}
+
+int32_t read_statement() {
+  if (statement.unit == CONSOLE_IN) {
+    if (statement.format != nullptr || statement.count != 1 ||
+        read_items[0].kind != ReadItem::Kind::integer) {
+      return STATUS_BAD_ITEM;
+    }
+    return detail::console_read_integer(*read_items[0].integer);
+  }
+  FileUnit* unit = find_unit(statement.unit);
+  if (unit == nullptr) return STATUS_NOT_CONNECTED;
+  return read_file_statement(*unit);
+}
+
+}  // namespace
+
+void start_up(const platform::ConsoleStreams& streams) {
+  for (int32_t i = 0; i < units_connected; ++i) detail::file_close(units[i]);
+  units_connected = 0;
+  statement = Statement{};
+  detail::console_start(streams);
+  platform::register_exit_routine(close_all_units);
+}
+
+int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view status,
+                  std::string_view form) {
+  if (!status.empty() && !keyword_is(status, "UNKNOWN")) return STATUS_BAD_KEYWORD;
+  if (!form.empty() && !keyword_is(form, "FORMATTED")) return STATUS_BAD_KEYWORD;
+  if (find_unit(unit) != nullptr) return STATUS_UNIT_IN_USE;
+  if (units_connected == MAX_UNITS) return STATUS_TOO_MANY_UNITS;
+  FileUnit& slot = units[units_connected];
+  if (const int32_t result = detail::file_open(slot, unit, file_name)) return result;
+  ++units_connected;
+  return 0;
+}
+
+int32_t begin_write(UnitId unit, std::string_view format, bool want_status) {
+  return begin_statement(unit, format, want_status, false);
+}
+
+int32_t put_text(const char* bytes, int32_t length) {
+  Item item;
+  item.kind = Item::Kind::text;
+  item.length = length < 0 ? 0 : length;
+  item.text = bytes;
+  return add_item(item);
+}
+
+int32_t put_text(std::string_view text) {
+  return put_text(text.data(), static_cast<int32_t>(text.size()));
+}
+
+int32_t put_int16(int16_t value) { return put_int32(value); }
+
+int32_t put_int32(int32_t value) {
+  Item item;
+  item.kind = Item::Kind::integer;
+  item.integer = value;
+  return add_item(item);
+}
+
+int32_t put_real32(float value) {
+  Item item;
+  item.kind = Item::Kind::real;
+  item.real = value;
+  return add_item(item);
+}
+
+int32_t end_write() {
+  if (!statement.active || statement.reading) return STATUS_OUT_OF_ORDER;
+  const int32_t status = statement.status != 0 ? statement.status : write_statement();
+  return finish_statement(status);
+}
+
+int32_t begin_read(UnitId unit, std::string_view format, bool want_status) {
+  return begin_statement(unit, format, want_status, true);
+}
+
+int32_t get_int32(int32_t& variable) {
+  return add_read_item(ReadItem{ReadItem::Kind::integer, &variable, nullptr, 0});
+}
+
+int32_t get_text(char* bytes, int32_t length) {
+  return add_read_item(ReadItem{ReadItem::Kind::text, nullptr, bytes, length});
+}
+
+int32_t end_read() {
+  if (!statement.active || !statement.reading) return STATUS_OUT_OF_ORDER;
+  const int32_t status = statement.status != 0 ? statement.status : read_statement();
+  return finish_statement(status);
+}
+
+int32_t rewind_unit(int16_t unit) {
+  FileUnit* connected = find_unit(unit);
+  if (connected == nullptr) return 0;
+  return detail::file_rewind(*connected);
+}
+
+void finish_console_line() {
+  if (const int32_t status = detail::console_finish_line()) fail_console(status);
+}
+
+void write_standard_output(std::string_view bytes) {
+  const int32_t status =
+      detail::console_write_bytes(bytes.data(), static_cast<int32_t>(bytes.size()));
+  if (status != 0) fail_console(status);
+}
+
+int32_t close_all_units(int32_t exit_status) {
+  bool file_lost = false;
+  for (int32_t i = 0; i < units_connected; ++i) {
+    FileUnit& unit = units[i];
+    if (detail::file_write_out(unit) != 0) {
+      file_lost = true;
+      char text[MAX_MESSAGE];
+      std::snprintf(text, sizeof text, "Error writing %s: %s", unit.name,
+                    platform::error_text(unit.system_error));
+      platform::report_error(text);
+    }
+    detail::file_close(unit);
+  }
+  units_connected = 0;
+  const bool console_lost = !detail::console_close();
+  if (console_lost) report_console_failure();
+  if (exit_status != 0) return exit_status;
+  if (file_lost) return WRITE_OUT_FAILED;
+  return console_lost ? CONSOLE_FAILED : 0;
+}
+
+}  // namespace records

@@ -1,0 +1,15 @@
+#include "platform/platform.hpp"
+#include "tu_mardo/clock.hpp"
+
+namespace tu_mardo {
+
+void read_clock(ClockReading& reading) {
+  const platform::LocalTime now = platform::local_time();
+  reading.hour = now.hour;
+  reading.minute = now.minute;
+  reading.second = now.second;
+  reading.hundredths = static_cast<int16_t>(static_cast<uint16_t>(now.millisecond) / 10u);
+  reading.day = now.day;
+}
+
+}  // namespace tu_mardo

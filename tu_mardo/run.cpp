@@ -1,0 +1,184 @@
+// The benchmark run: one straight line from the description to the stop, with a single loop
+// for the operator's answer.
+#include "tu_mardo/run.hpp"
+
+#include <cmath>
+
+#include "iter/iter.hpp"
+#include "records/records.hpp"
+#include "tu_mardo/clock.hpp"
+#include "tu_mardo/statements.hpp"
+#include "tu_mardo/stop.hpp"
+#include "tu_mardo/table.hpp"
+#include "tu_mardo/timing.hpp"
+
+namespace tu_mardo {
+namespace {
+
+using iter::Word;
+
+constexpr int32_t MAX_WORDS = 16000;
+constexpr int16_t PI_TST = 1;
+constexpr int16_t PI_OUT = 8;
+
+int32_t WORD_DIGITS = 0;
+int32_t MAX_DIGITS = 0;
+
+// Digit vectors, word 1 first. A ends as the decimals of pi.
+Word A[MAX_WORDS + 2];
+Word B[MAX_WORDS + 1];
+Word T[MAX_WORDS + 2];
+Word P[MAX_WORDS + 2];
+
+int32_t ndigits = 16000;  // kept when an answer assigns no value
+int32_t nwords = 0;
+int32_t naccepted = 0;
+int32_t n = 0;
+int32_t ios = 0;
+int32_t ios_open = 0;
+ClockReading start_reading;
+ClockReading end_reading;
+
+// 0xF2 and 0xF3 show as the signs >= and <= on the console's code page.
+constexpr std::string_view PROMPT =
+    "(' Enter number of digits for pi (\xF2"
+    "4; \xF3', i5, ') ', $)";
+constexpr std::string_view MISSPELLED = "(' You misspelled.', i6, ' is maximum. Retry, please.')";
+constexpr std::string_view DIMENSION = "(' Speed test data: dimension is ',I5)";
+constexpr std::string_view CLOCK_TIME = "(1X,A,1X,2(I2.2,':'),I2.2,'.',I2.2)";
+
+struct Listing {
+  std::string_view console_format;
+  std::string_view file_format;
+};
+constexpr Listing ARCTG_5{"(' ArcTangent( 1 / 5 ) = 0.',(T26,13I4.4))",
+                          "(' ArcTangent( 1 / 5 ) = 0.',(T26,25I4.4))"};
+constexpr Listing ARCTG_239{"(' ArcTangent( 1/239 ) = 0.',(T26,13I4.4))",
+                            "(' ArcTangent( 1/239 ) = 0.',(T26,25I4.4))"};
+constexpr Listing PI{"(' Pi = 3.',(T9,15I4.4))", "(' Pi = 3.',(T9,25I4.4))"};
+
+[[noreturn]] void write_error() {
+  console("Write error.");
+  stop_run(STOP_WRITE_FAILED);
+}
+
+void check(int32_t status) {
+  if (status != 0) write_error();
+}
+
+// Words 1..nwords of a vector (never the guard word) as one statement.
+int32_t write_listing(records::UnitId unit, std::string_view format, bool want_status,
+                      const Word* vector) {
+  int32_t status = records::begin_write(unit, format, want_status);
+  for (int32_t i = 0; i < nwords && status == 0; ++i) status = records::put_int32(vector[i]);
+  return status != 0 ? status : records::end_write();
+}
+
+void list(const Listing& listing, const Word* vector) {
+  write_listing(records::CONSOLE_OUT, listing.console_format, false, vector);
+  check(write_listing(PI_OUT, listing.file_format, true, vector));
+}
+
+void write_clock_record(std::string_view label, const ClockReading& reading) {
+  console_formatted(CLOCK_TIME, label, reading.hour, reading.minute, reading.second,
+                    reading.hundredths);
+  check(to_file(PI_TST, CLOCK_TIME, label, reading.hour, reading.minute, reading.second,
+                reading.hundredths));
+}
+
+void set_constants() {
+  iter::BASE = 10000;
+  iter::ROOT_BASE = static_cast<int32_t>(std::sqrt(static_cast<double>(iter::BASE)));
+  const float decimal_log = static_cast<float>(std::log10(static_cast<double>(iter::BASE)));
+  WORD_DIGITS = static_cast<int32_t>(static_cast<double>(decimal_log) + 0.5);
+  MAX_DIGITS = WORD_DIGITS * MAX_WORDS;
+}
+
+void describe() {
+  console("This is a computing power benchmark based on PI number");
+  console("calculation. This program updates Tu_Mardo.Dat file:");
+  console("50 characters of a compurer identifier, e.g.,");
+  console("DEC 3000-600s AXP alpha station, are appended with");
+  console("the benchmark value, the last line is thought to contain");
+  console("YOUR COMPUTER NAME, which will be appended with its");
+  console("behchmark parameter if the calculation duration is more");
+  console("than 1 second.");
+}
+
+// Asks until an answer between 4 and MAX_DIGITS comes; stops with 901 if none can be read.
+void ask_for_digits() {
+  for (;;) {
+    console_formatted(PROMPT, MAX_DIGITS);
+    ios = records::begin_read(records::CONSOLE_IN, records::LIST_DIRECTED, true);
+    if (ios == 0) ios = records::get_int32(ndigits);
+    if (ios == 0) ios = records::end_read();
+    if (ios != 0) stop_run(STOP_READ_FAILED);
+    console();
+    console(ndigits, " has been entered.");
+    if (ndigits < 4) continue;
+    if (ndigits > MAX_DIGITS) {
+      console_formatted(MISSPELLED, MAX_DIGITS);
+      continue;
+    }
+    return;
+  }
+}
+
+void open_files() {
+  ios_open = records::open_unit(PI_TST, "PI.Tst");
+  if (ios_open != 0) {
+    console("Error opening Pi.Tst");
+    stop_run(STOP_OPEN_PI_TST);
+  }
+  ios_open = records::open_unit(PI_OUT, "PI.OUT");
+  if (ios_open != 0) {
+    console("Error opening Pi.Out");
+    stop_run(STOP_OPEN_PI_OUT);
+  }
+}
+
+}  // namespace
+
+void run() {
+  set_constants();
+  describe();
+  ask_for_digits();
+  nwords = (ndigits - 1) / WORD_DIGITS + 1;
+  naccepted = nwords * WORD_DIGITS;
+  n = nwords + 1;
+  console(naccepted, " has been accepted.");
+  open_files();
+
+  read_clock(start_reading);  // the timed interval begins
+  console_formatted(DIMENSION, n);
+  check(to_file(PI_TST, DIMENSION, n));
+  write_clock_record("Start time", start_reading);
+
+  console("Calculating arctg(1/5).");
+  iter::arctg(A, T, P, n, 5);
+  list(ARCTG_5, A);
+  console("Calculating arctg(1/239).");
+  iter::arctg(B, T, P, n, 239);
+  list(ARCTG_239, B);
+
+  console("Calculating arctg(1/5)*4.");
+  iter::mp_mul(A, n, 4);
+  console("Calculating arctg(1/5)*4-arctg(1/239).");
+  iter::mp_sub(A, B, n);
+  console("Calculating pi=(arctg(1/5)*4-arctg(1/239))*4.");
+  iter::mp_mul(A, n, 4);
+  A[0] = A[0] % iter::BASE;  // only the decimals: "3." is part of the label
+
+  read_clock(end_reading);  // the timed interval ends
+  write_clock_record("End time  ", end_reading);
+  const float duration = duration_between(start_reading, end_reading);
+  console("Duration is", duration, " sec");
+  check(to_file(PI_TST, records::LIST_DIRECTED, std::string_view("Duration is"), duration,
+                std::string_view(" sec")));
+
+  list(PI, A);
+  if (!has_bench_value(duration)) stop_run();
+  update_results_table(bench_value(naccepted, duration));
+}
+
+}  // namespace tu_mardo

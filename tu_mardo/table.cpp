@@ -1,0 +1,81 @@
+#include "tu_mardo/table.hpp"
+
+#include <cstring>
+
+#include "records/records.hpp"
+#include "tu_mardo/statements.hpp"
+#include "tu_mardo/stop.hpp"
+
+namespace tu_mardo {
+namespace {
+
+constexpr int16_t TABLE = 2;
+constexpr int32_t NAME_LENGTH = 50;
+
+int32_t rec_count = 0;
+char line_buf[NAME_LENGTH];
+// An empty or missing table has no name to keep: the field stays blank (not zero bytes, which
+// would make the hand-kept text table a binary file).
+char last_line[NAME_LENGTH];
+
+[[noreturn]] void table_failed() {
+  console("Error reading/writing benchmark file.");
+  stop_run(STOP_TABLE_FAILED);
+}
+
+// One record into line_buf: 0, -1 at the end of the table, or a positive status.
+int32_t read_name() {
+  int32_t status = records::begin_read(TABLE, "(a50)", true);
+  if (status == 0) status = records::get_text(line_buf, NAME_LENGTH);
+  return status != 0 ? status : records::end_read();
+}
+
+// Passes over one record.
+int32_t pass_record() {
+  const int32_t status = records::begin_read(TABLE, records::LIST_DIRECTED, true);
+  return status != 0 ? status : records::end_read();
+}
+
+}  // namespace
+
+void update_results_table(float bench_value) {
+  std::memset(last_line, ' ', sizeof last_line);
+  const int32_t ios = records::open_unit(TABLE, "tu_mardo.dat", "UNKNOWN", "Formatted");
+  if (ios != 0) {
+    console("Error opening Tu_Mardo.Dat");
+    stop_run(STOP_OPEN_TABLE);
+  }
+
+  rec_count = 0;
+  for (;;) {
+    const int32_t status = read_name();
+    if (status > 0) table_failed();
+    if (status == -1) break;
+    ++rec_count;
+    std::memcpy(last_line, line_buf, sizeof last_line);
+  }
+
+  // Back to the start of the last record. Should the table have become shorter meanwhile,
+  // each retry passes over one record fewer.
+  bool positioned = false;
+  while (!positioned) {
+    if (records::rewind_unit(TABLE) != 0) table_failed();
+    --rec_count;
+    positioned = true;
+    for (int32_t i = 0; i < rec_count; ++i) {
+      const int32_t status = pass_record();
+      if (status > 0) table_failed();
+      if (status == -1) {
+        positioned = false;
+        break;
+      }
+    }
+  }
+
+  const std::string_view name(last_line, sizeof last_line);
+  if (to_file(TABLE, "(a50, 1x, g15.7)", name, bench_value) != 0) table_failed();
+  console(name, bench_value);
+  stop_run();
+}
+
+}  // namespace tu_mardo

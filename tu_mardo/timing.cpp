@@ -1,0 +1,26 @@
+#include "tu_mardo/timing.hpp"
+
+namespace tu_mardo {
+
+float duration_between(const ClockReading& start, const ClockReading& end) {
+  const int64_t days = end.day - start.day;
+  const int32_t hours = int32_t{end.hour} - int32_t{start.hour};
+  const int32_t minutes = int32_t{end.minute} - int32_t{start.minute};
+  const int32_t seconds = int32_t{end.second} - int32_t{start.second};
+  const int32_t hundredths = int32_t{end.hundredths} - int32_t{start.hundredths};
+  // In double, in this order; the hundredths before the seconds. Only the result is rounded.
+  double x = ((static_cast<double>(days) * 24.0 + hours) * 60.0 + minutes) * 60.0;
+  x = x + hundredths / 100.0;
+  x = x + seconds;
+  return static_cast<float>(x);
+}
+
+float bench_value(int32_t naccepted, float duration) {
+  constexpr float FACTOR = 0.0006f;  // the float nearest 0.0006, not the exact decimal
+  const float digits = static_cast<float>(naccepted);
+  const double value = static_cast<double>(digits) * static_cast<double>(digits) *
+                       static_cast<double>(FACTOR) / static_cast<double>(duration);
+  return static_cast<float>(value);
+}
+
+}  // namespace tu_mardo

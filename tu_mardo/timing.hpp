@@ -1,0 +1,20 @@
+// The duration of the timed interval and the benchmark value.
+#pragma once
+
+#include <cstdint>
+
+#include "tu_mardo/clock.hpp"
+
+namespace tu_mardo {
+
+// Seconds from start to end, as a 32-bit float. Whole days between the readings count, so a
+// run over midnight is not negative; within one day this is the time-of-day difference.
+float duration_between(const ClockReading& start, const ClockReading& end);
+
+// Only a run longer than one second gets a value.
+inline bool has_bench_value(float duration) { return duration > 1.0f; }
+
+// The accepted digit count squared, times 0.0006 (as a float), over the duration.
+float bench_value(int32_t naccepted, float duration);
+
+}  // namespace tu_mardo
