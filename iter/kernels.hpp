@@ -21,7 +21,11 @@ extern const KernelSet PORTABLE;
 extern const KernelSet FMA_AVX2;
 #endif
 
-// The set the mp_ operations use on this CPU.
+// The fastest set this CPU can run.
+const KernelSet& best_for_this_cpu();
+
+// The set the mp_ operations use: the best one, unless a test or benchmark chose another.
 const KernelSet& selected();
+void select(const KernelSet& set);
 
 }  // namespace iter::kernels

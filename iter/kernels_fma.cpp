@@ -18,7 +18,8 @@ void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   const double factor = m;
   double carry = 0.0;
   for (int32_t j = n - 1; j >= 0; --j) {
-    const double s = std::fma(factor, static_cast<double>(v[j]), carry);
+    // The product does not depend on the carry: only the addition is on the chain.
+    const double s = factor * static_cast<double>(v[j]) + carry;
     carry = std::trunc(s / b);
     v[j] = static_cast<Word>(std::fma(-b, carry, s + 0.5));
   }

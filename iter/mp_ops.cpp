@@ -10,21 +10,29 @@ int32_t ROOT_BASE = 100;
 
 namespace kernels {
 
-const KernelSet& selected() {
-  // Chosen once; this file is built for any x86-64 CPU, so the test itself is safe to run.
-  static const KernelSet& chosen = [&]() -> const KernelSet& {
+namespace {
+const KernelSet* active = nullptr;
+}  // namespace
+
+const KernelSet& best_for_this_cpu() {
+  // This file is built for any x86-64 CPU, so the test itself is safe to run.
 #if defined(TU_MARDO_X86_64_KERNELS)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
-        __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi") &&
-        __builtin_cpu_supports("bmi2")) {
-      return FMA_AVX2;
-    }
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+      __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi") &&
+      __builtin_cpu_supports("bmi2")) {
+    return FMA_AVX2;
+  }
 #endif
-    return PORTABLE;
-  }();
-  return chosen;
+  return PORTABLE;
 }
+
+const KernelSet& selected() {
+  if (active == nullptr) active = &best_for_this_cpu();  // chosen once
+  return *active;
+}
+
+void select(const KernelSet& set) { active = &set; }
 
 }  // namespace kernels
 

@@ -1,0 +1,273 @@
+// The arctangent series: its length estimate, its passes, its result against the exact
+// truncated series, and pi to 64000 digits against independently known decimals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "big_vectors.hpp"
+#include "fake_console.hpp"
+#include "iter/iter.hpp"
+#include "iter/kernels.hpp"
+
+namespace {
+
+using iter::Word;
+using Words = std::vector<Word>;
+
+class ArctgTest : public testing::Test {
+ protected:
+  // arctg writes its series length to the console.
+  void SetUp() override { test::start_fake_console(false, false); }
+};
+
+struct Estimate {
+  int32_t n;
+  int32_t x;
+  float target_log;
+  float first;   // t after the first evaluation of the map
+  float second;  // t after the second
+  int32_t length;
+};
+
+class EstimateTest : public testing::TestWithParam<Estimate> {};
+
+TEST_P(EstimateTest, MatchesTheWorkedValues) {
+  const Estimate& e = GetParam();
+  EXPECT_EQ(iter::series_length(e.n, e.x), e.length);
+  EXPECT_EQ(iter::solve_status, 0);
+  EXPECT_FLOAT_EQ(iter::target_log, e.target_log);
+  const float first = iter::series_length_map(iter::target_log);
+  EXPECT_FLOAT_EQ(first, e.first);
+  EXPECT_FLOAT_EQ(iter::series_length_map(first), e.second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EstimateTest,
+    testing::Values(Estimate{2, 5, 18.420679f, 5.317584f, 5.703574f, 6},
+                    Estimate{2, 239, 18.420679f, 1.915805f, 2.122447f, 3},
+                    Estimate{251, 5, 2311.7952f, 716.29315f, 716.65717f, 717},
+                    Estimate{251, 239, 2311.7952f, 210.85924f, 211.07787f, 212},
+                    Estimate{16001, 5, 147374.64f, 45781.309f, 45781.672f, 45782},
+                    Estimate{16001, 239, 147374.64f, 13454.688f, 13454.906f, 13455}));
+
+TEST(EstimateTest, InverseLogarithms) {
+  iter::series_length(2, 5);
+  EXPECT_FLOAT_EQ(iter::inv_log_x, 0.62133491f);
+  iter::series_length(2, 239);
+  EXPECT_FLOAT_EQ(iter::inv_log_x, 0.18259959f);
+}
+
+TEST(EstimateTest, SinglePrecisionDecidesTheLength) {
+  // 17784 digits: n = 4447. The second iterate is 12721.999 in single precision; in double
+  // precision throughout it would pass 12722 and the length would be 12723.
+  EXPECT_EQ(iter::series_length(4447, 5), 12722);
+  const float second = iter::series_length_map(iter::series_length_map(iter::target_log));
+  EXPECT_LT(second, 12722.0f);
+  EXPECT_GT(second, 12721.99f);
+}
+
+// A map that hands out a scripted sequence of iterates.
+std::vector<float> script;
+std::size_t calls = 0;
+float scripted(const float&) { return script[std::min(calls++, script.size() - 1)]; }
+
+TEST(EstimateTest, TheSolverGivesUpAfterSixNonShrinkingStepsWithoutCountingDown) {
+  // Steps 10, 20, 40, 30, 60, 120, 240, 480: the shrinking step (30) does not reset the count,
+  // so the sixth non-shrinking step is the eighth evaluation.
+  script = {10, -10, 30, 0, 60, -60, 180, -300};
+  calls = 0;
+  const float t = iter::fixpoint_solve(scripted, 0.0f, 1e-6f);
+  EXPECT_EQ(iter::solve_status, iter::SOLVE_GAVE_UP);
+  EXPECT_EQ(calls, 8u);
+  EXPECT_EQ(t, -300.0f);
+}
+
+TEST(EstimateTest, TheSolverConvergesRelativeToTheIterate) {
+  script = {100, 150, 160};  // steps 100, 50, 10: 10 <= 0.1 * 160
+  calls = 0;
+  EXPECT_EQ(iter::fixpoint_solve(scripted, 0.0f, 0.1f), 160.0f);
+  EXPECT_EQ(iter::solve_status, 0);
+  EXPECT_EQ(calls, 3u);
+}
+
+// The exact truncated series: the alternating sum of floor(BASE^n / ((2j+1) x^(2j+1))) for
+// j = 0..2K, modulo BASE^n.
+Words exact_series(int32_t n, int32_t x, int32_t length) {
+  const test::Big scale = test::modulus(n);
+  test::Big power = scale, term, sum, x_squared(static_cast<unsigned long>(x) * x);
+  mpz_fdiv_q_ui(power.get(), power.get(), static_cast<unsigned long>(x));
+  const int32_t last = 2 * (length / 2);
+  for (int32_t j = 0; j <= last; ++j) {
+    if (j > 0) mpz_fdiv_q(power.get(), power.get(), x_squared.get());
+    mpz_fdiv_q_ui(term.get(), power.get(), static_cast<unsigned long>(2 * j + 1));
+    if (j % 2 == 0) {
+      mpz_add(sum.get(), sum.get(), term.get());
+    } else {
+      mpz_sub(sum.get(), sum.get(), term.get());
+    }
+  }
+  mpz_mod(sum.get(), sum.get(), scale.get());
+  return test::to_words(sum, n);
+}
+
+Words arctg(int32_t n, int32_t x) {
+  Words result(static_cast<std::size_t>(n)), term(result.size(), -1), power(result.size(), -1);
+  iter::arctg(result.data(), term.data(), power.data(), n, x);
+  return result;
+}
+
+TEST_F(ArctgTest, EqualsTheExactTruncatedSeriesWithEveryKernelSet) {
+  std::vector<const iter::kernels::KernelSet*> sets{&iter::kernels::PORTABLE,
+                                                    &iter::kernels::best_for_this_cpu()};
+  for (const iter::kernels::KernelSet* set : sets) {
+    iter::kernels::select(*set);
+    for (int32_t n : {1, 2, 3, 13, 100, 251}) {
+      for (int32_t x : {2, 5, 57, 99, 100, 239}) {
+        const int32_t length = iter::series_length(n, x);
+        EXPECT_EQ(arctg(n, x), exact_series(n, x, length)) << set->name << " n " << n << " x " << x;
+      }
+    }
+  }
+  iter::kernels::select(iter::kernels::best_for_this_cpu());
+}
+
+TEST_F(ArctgTest, WritesTheSeriesLengthAndAnEmptyRecordFirst) {
+  arctg(251, 5);
+  EXPECT_EQ(test::FakeConsole::output, "Expansion length is considered:        717\r\n");
+}
+
+// Counts the passes of each kind that arctg makes, with the divisors and lengths they get.
+struct Passes {
+  static inline int divisions = 0, additions = 0, subtractions = 0, multiplications = 0;
+  static inline std::vector<int32_t> divisors;
+  static inline bool every_pass_whole = true;
+  static inline int32_t n = 0;
+};
+
+const iter::kernels::KernelSet COUNTING{
+    "counting",
+    [](Word* v, int32_t n, int32_t m, int32_t base) {
+      ++Passes::multiplications;
+      Passes::every_pass_whole &= n == Passes::n;
+      iter::kernels::PORTABLE.mul(v, n, m, base);
+    },
+    [](Word* a, const Word* b, int32_t n, int32_t base) {
+      ++Passes::additions;
+      Passes::every_pass_whole &= n == Passes::n;
+      iter::kernels::PORTABLE.add(a, b, n, base);
+    },
+    [](Word* a, const Word* b, int32_t n, int32_t base) {
+      ++Passes::subtractions;
+      Passes::every_pass_whole &= n == Passes::n;
+      iter::kernels::PORTABLE.sub(a, b, n, base);
+    },
+    [](Word* v, int32_t n, int32_t d, int32_t base) {
+      ++Passes::divisions;
+      Passes::divisors.push_back(d);
+      Passes::every_pass_whole &= n == Passes::n;
+      iter::kernels::PORTABLE.div(v, n, d, base);
+    }};
+
+struct PassCase {
+  int32_t x;
+  int32_t power_divisor;
+  int power_divisions_per_term;
+};
+
+class PassTest : public testing::TestWithParam<PassCase> {};
+
+TEST_P(PassTest, EveryIterationMakesAllItsPassesOverAllWords) {
+  test::start_fake_console(false, false);
+  const PassCase& c = GetParam();
+  Passes::divisions = Passes::additions = Passes::subtractions = Passes::multiplications = 0;
+  Passes::divisors.clear();
+  Passes::every_pass_whole = true;
+  // Few words, many terms: the terms become zero long before the series ends.
+  Passes::n = 3;
+  const int32_t iterations = iter::series_length(Passes::n, c.x) / 2;
+  iter::kernels::select(COUNTING);
+  arctg(Passes::n, c.x);
+  iter::kernels::select(iter::kernels::best_for_this_cpu());
+
+  EXPECT_TRUE(Passes::every_pass_whole);
+  EXPECT_EQ(Passes::multiplications, 0);
+  EXPECT_EQ(Passes::additions, iterations);
+  EXPECT_EQ(Passes::subtractions, iterations);
+  const int per_iteration = 2 * c.power_divisions_per_term + 2;
+  ASSERT_EQ(Passes::divisions, 1 + iterations * per_iteration);
+  EXPECT_EQ(Passes::divisors[0], c.x);
+  for (int i = 0; i < iterations; ++i) {
+    const std::size_t at = 1 + static_cast<std::size_t>(i * per_iteration);
+    const int32_t q = 4 * (i + 1) - 1;
+    for (int k = 0; k < c.power_divisions_per_term; ++k) {
+      EXPECT_EQ(Passes::divisors[at + static_cast<std::size_t>(k)], c.power_divisor);
+    }
+    EXPECT_EQ(Passes::divisors[at + static_cast<std::size_t>(c.power_divisions_per_term)], q);
+    EXPECT_EQ(Passes::divisors[at + static_cast<std::size_t>(per_iteration - 1)], q + 2);
+  }
+}
+
+// Below the root of BASE (100) x*x divides once per term; from 100 on, x divides twice.
+INSTANTIATE_TEST_SUITE_P(Divisors, PassTest,
+                         testing::Values(PassCase{5, 25, 1}, PassCase{99, 9801, 1},
+                                         PassCase{100, 100, 2}, PassCase{239, 239, 2}));
+
+// pi - 3 as the program forms it from the two series.
+Words pi_decimals(int32_t n) {
+  Words a = arctg(n, 5);
+  const Words b = arctg(n, 239);
+  iter::mp_mul(a.data(), n, 4);
+  iter::mp_sub(a.data(), b.data(), n);
+  iter::mp_mul(a.data(), n, 4);
+  return a;
+}
+
+TEST_F(ArctgTest, FourAndOneThousandDigits) {
+  EXPECT_EQ(arctg(2, 5), (Words{1973, 9557}));
+  EXPECT_EQ(arctg(2, 239), (Words{41, 8408}));
+  EXPECT_EQ(pi_decimals(2), (Words{1415, 9280}));
+  const Words a = arctg(251, 5);
+  EXPECT_EQ(Words(a.begin(), a.begin() + 6), (Words{1973, 9555, 9849, 8807, 5837, 49}));
+  const Words pi = pi_decimals(251);
+  EXPECT_EQ(Words(pi.begin(), pi.begin() + 5), (Words{1415, 9265, 3589, 7932, 3846}));
+}
+
+TEST_F(ArctgTest, TheLastListedWordCanDifferByOneUnit) {
+  // arctan(1/239) to 20000 digits ends in 3384; its true decimals end in 3385.
+  const Words b = arctg(5001, 239);
+  EXPECT_EQ(b[4999], 3384);
+  test::Big scale = test::modulus(5002), exact = scale, term;
+  // The true value, with one word of margin, from the exact series summed far enough.
+  mpz_fdiv_q_ui(exact.get(), scale.get(), 239);
+  test::Big power = exact;
+  for (unsigned long j = 1; mpz_sgn(power.get()) != 0; ++j) {
+    mpz_fdiv_q_ui(power.get(), power.get(), 239UL * 239UL);
+    mpz_fdiv_q_ui(term.get(), power.get(), 2 * j + 1);
+    (j % 2 ? mpz_sub : mpz_add)(exact.get(), exact.get(), term.get());
+  }
+  mpz_fdiv_q_ui(exact.get(), exact.get(), 10000 * 10000UL);  // drop the margin and the guard
+  EXPECT_EQ(mpz_fdiv_ui(exact.get(), 10000), 3385u);
+}
+
+std::string known_decimals() {
+  std::ifstream in(PI_DECIMALS_FILE);
+  std::string digits, line;
+  while (std::getline(in, line)) digits += line;
+  return digits;
+}
+
+TEST_F(ArctgTest, SixtyFourThousandDigitsAreTheTrueDecimalsOfPi) {
+  const std::string known = known_decimals();
+  ASSERT_EQ(known.size(), 64000u);
+  EXPECT_EQ(iter::series_length(16001, 5), 45782);
+  EXPECT_EQ(iter::series_length(16001, 239), 13455);
+  const Words pi = pi_decimals(16001);
+  for (std::size_t i = 0; i < 16000; ++i) {
+    char word[8];
+    std::snprintf(word, sizeof word, "%04d", pi[i]);
+    ASSERT_EQ(known.compare(4 * i, 4, word), 0) << "word " << i + 1;
+  }
+}
+
+}  // namespace

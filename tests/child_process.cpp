@@ -1,0 +1,203 @@
+#include "child_process.hpp"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "temp_dir.hpp"
+
+namespace test {
+namespace {
+
+[[noreturn]] void exec_child(const std::string& program, const ChildOptions& options) {
+  if (::chdir(options.directory.c_str()) != 0) ::_exit(126);
+  for (const std::string& entry : options.environment) ::putenv(::strdup(entry.c_str()));
+  if (options.file_size_limit >= 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{static_cast<rlim_t>(options.file_size_limit),
+                 static_cast<rlim_t>(options.file_size_limit)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (options.unprivileged && privileged()) {
+    const gid_t gid = unprivileged_uid();
+    if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(unprivileged_uid()) != 0) {
+      ::_exit(125);
+    }
+  }
+  ::signal(SIGPIPE, SIG_DFL);
+  ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+  ::_exit(127);
+}
+
+void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+// Feeds the input and gathers both outputs until the child has closed them.
+// A pipe is closed once the input is written, so that the child meets the end of its input.
+void pump(int input_fd, bool close_input, const std::string& input, int out_fd, int err_fd,
+          pid_t child, int timeout_seconds, ChildResult& result) {
+  std::size_t written = 0;
+  if (close_input && input.empty() && input_fd >= 0) {
+    ::close(input_fd);
+    input_fd = -1;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  if (input_fd >= 0) set_nonblocking(input_fd);
+  while (out_fd >= 0 || err_fd >= 0) {
+    pollfd fds[3];
+    int count = 0;
+    int in_index = -1, out_index = -1, err_index = -1;
+    if (input_fd >= 0 && written < input.size()) {
+      in_index = count;
+      fds[count++] = pollfd{input_fd, POLLOUT, 0};
+    }
+    if (out_fd >= 0) {
+      out_index = count;
+      fds[count++] = pollfd{out_fd, POLLIN, 0};
+    }
+    if (err_fd >= 0) {
+      err_index = count;
+      fds[count++] = pollfd{err_fd, POLLIN, 0};
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child, SIGKILL);
+      break;
+    }
+    if (::poll(fds, static_cast<nfds_t>(count), 200) < 0 && errno != EINTR) break;
+    if (in_index >= 0 && (fds[in_index].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const ssize_t done = ::write(input_fd, input.data() + written, input.size() - written);
+      if (done > 0) written += static_cast<std::size_t>(done);
+      if (done < 0 && errno != EAGAIN) written = input.size();  // the child stopped reading
+      if (close_input && written == input.size()) {
+        ::close(input_fd);
+        input_fd = -1;
+      }
+    }
+    auto drain = [](pollfd& entry, int& fd, std::string& into) {
+      if (!(entry.revents & (POLLIN | POLLHUP | POLLERR))) return;
+      char buffer[65536];
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got > 0) {
+        into.append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EAGAIN) {  // a closed pseudo-terminal reads as EIO
+        ::close(fd);
+        fd = -1;
+      }
+    };
+    if (out_index >= 0) drain(fds[out_index], out_fd, result.out);
+    if (err_index >= 0) drain(fds[err_index], err_fd, result.err);
+  }
+  if (close_input && input_fd >= 0) ::close(input_fd);
+  if (out_fd >= 0) ::close(out_fd);
+  if (err_fd >= 0) ::close(err_fd);
+}
+
+void wait_for(pid_t child, ChildResult& result) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+}
+
+ChildResult run_terminal(const std::string& program, const ChildOptions& options) {
+  // Canonical input like a console, but no echo and no output processing: the captured bytes
+  // are exactly the program's.
+  termios settings{};
+  settings.c_iflag = 0;
+  settings.c_oflag = 0;
+  settings.c_cflag = CS8 | CREAD;
+  settings.c_lflag = ICANON | ISIG;
+  settings.c_cc[VEOF] = 4;
+  settings.c_cc[VINTR] = 3;
+  settings.c_cc[VMIN] = 1;
+  cfsetispeed(&settings, B38400);
+  cfsetospeed(&settings, B38400);
+  int err_pipe[2];
+  if (::pipe2(err_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  int master = -1;
+  const pid_t child = ::forkpty(&master, nullptr, &settings, nullptr);
+  if (child < 0) throw std::runtime_error("forkpty failed");
+  if (child == 0) {
+    ::dup2(err_pipe[1], STDERR_FILENO);
+    exec_child(program, options);
+  }
+  ::close(err_pipe[1]);
+  ChildResult result;
+  pump(master, false, options.input, ::dup(master), err_pipe[0], child, options.timeout_seconds,
+       result);
+  ::close(master);
+  wait_for(child, result);
+  return result;
+}
+
+}  // namespace
+
+ChildResult run_child(const std::string& program, const ChildOptions& options) {
+  ::signal(SIGPIPE, SIG_IGN);
+  if (options.terminal) return run_terminal(program, options);
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    switch (options.stdin_kind) {
+      case Input::pipe:
+        ::dup2(in_pipe[0], STDIN_FILENO);
+        break;
+      case Input::closed:
+        ::close(STDIN_FILENO);
+        break;
+      case Input::dev_null:
+        ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+        break;
+    }
+    switch (options.stdout_kind) {
+      case Output::pipe:
+      case Output::broken_pipe:
+        ::dup2(out_pipe[1], STDOUT_FILENO);
+        break;
+      case Output::closed:
+        ::close(STDOUT_FILENO);
+        break;
+      case Output::dev_full:
+        ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        break;
+    }
+    ::dup2(err_pipe[1], STDERR_FILENO);
+    exec_child(program, options);
+  }
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  int out_fd = out_pipe[0];
+  if (options.stdout_kind == Output::broken_pipe) {
+    ::close(out_fd);
+    out_fd = -1;
+  }
+  ChildResult result;
+  int in_fd = in_pipe[1];
+  if (options.stdin_kind != Input::pipe) {
+    ::close(in_fd);
+    in_fd = -1;
+  }
+  pump(in_fd, true, options.input, out_fd, err_pipe[0], child, options.timeout_seconds, result);
+  wait_for(child, result);
+  return result;
+}
+
+}  // namespace test

@@ -1,0 +1,34 @@
+// Runs a program as a child process the way an operator or a script would start it: through
+// pipes, or with a pseudo-terminal as its console.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+enum class Input { pipe, closed, dev_null };
+enum class Output { pipe, closed, dev_full, broken_pipe };
+
+struct ChildOptions {
+  std::string directory = ".";
+  std::string input;                     // fed to standard input, or typed on the terminal
+  std::vector<std::string> environment;  // extra NAME=value entries
+  bool terminal = false;  // standard input and output share one pseudo-terminal
+  bool unprivileged = false;  // run as an unprivileged user, so permissions hold (when root)
+  Input stdin_kind = Input::pipe;
+  Output stdout_kind = Output::pipe;
+  long file_size_limit = -1;  // bytes, with SIGXFSZ ignored; -1 for none
+  int timeout_seconds = 600;
+};
+
+struct ChildResult {
+  std::string out;  // standard output (the terminal's bytes in terminal mode)
+  std::string err;  // standard error
+  int exit_code = -1;
+  int signal = 0;  // the signal that ended the child, or 0
+};
+
+ChildResult run_child(const std::string& program, const ChildOptions& options);
+
+}  // namespace test

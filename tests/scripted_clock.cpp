@@ -1,0 +1,41 @@
+// The test build's clock: readings come from TU_MARDO_SCRIPTED_CLOCK, a list of times
+// "[day/]hh:mm:ss.cc" separated by blanks, one per reading (the last one repeats). Without
+// it every run reads 10:00:00.00 and then 10:00:00.50, as the golden runs do.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tu_mardo/clock.hpp"
+
+namespace tu_mardo {
+
+void read_clock(ClockReading& reading) {
+  static const char* script = nullptr;
+  static int taken = 0;
+  if (script == nullptr) {
+    script = std::getenv("TU_MARDO_SCRIPTED_CLOCK");
+    if (script == nullptr) script = "10:00:00.00 10:00:00.50";
+  }
+  // Find the entry for this reading.
+  const char* entry = script;
+  for (int i = 0; i < taken; ++i) {
+    const char* next = std::strchr(entry, ' ');
+    if (next == nullptr) break;
+    entry = next + 1;
+  }
+  ++taken;
+  long day = 0;
+  int hour = 0, minute = 0, second = 0, hundredths = 0;
+  if (std::strchr(entry, '/') != nullptr && std::strchr(entry, '/') < std::strchr(entry, ':')) {
+    std::sscanf(entry, "%ld/%d:%d:%d.%d", &day, &hour, &minute, &second, &hundredths);
+  } else {
+    std::sscanf(entry, "%d:%d:%d.%d", &hour, &minute, &second, &hundredths);
+  }
+  reading.day = day;
+  reading.hour = static_cast<int16_t>(hour);
+  reading.minute = static_cast<int16_t>(minute);
+  reading.second = static_cast<int16_t>(second);
+  reading.hundredths = static_cast<int16_t>(hundredths);
+}
+
+}  // namespace tu_mardo
