@@ -10,18 +10,10 @@ namespace tu_mardo {
 namespace {
 
 constexpr int16_t TABLE = 2;
-constexpr int32_t NAME_LENGTH = 50;
 
 int32_t rec_count = 0;
 char line_buf[NAME_LENGTH];
-// An empty or missing table has no name to keep: the field stays blank (not zero bytes, which
-// would make the hand-kept text table a binary file).
 char last_line[NAME_LENGTH];
-
-[[noreturn]] void table_failed() {
-  console("Error reading/writing benchmark file.");
-  stop_run(STOP_TABLE_FAILED);
-}
 
 // One record into line_buf: 0, -1 at the end of the table, or a positive status.
 int32_t read_name() {
@@ -38,18 +30,18 @@ int32_t pass_record() {
 
 }  // namespace
 
-void update_results_table(float bench_value) {
+TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
+  // An empty or missing table has no name to keep: the field stays blank (zero bytes would
+  // make the hand-kept text table a binary file).
   std::memset(last_line, ' ', sizeof last_line);
-  const int32_t ios = records::open_unit(TABLE, "tu_mardo.dat", "UNKNOWN", "Formatted");
-  if (ios != 0) {
-    console("Error opening Tu_Mardo.Dat");
-    stop_run(STOP_OPEN_TABLE);
+  if (records::open_unit(TABLE, "tu_mardo.dat", "UNKNOWN", "Formatted") != 0) {
+    return TableUpdate::open_failed;
   }
 
   rec_count = 0;
   for (;;) {
     const int32_t status = read_name();
-    if (status > 0) table_failed();
+    if (status > 0) return TableUpdate::transfer_failed;
     if (status == -1) break;
     ++rec_count;
     std::memcpy(last_line, line_buf, sizeof last_line);
@@ -59,12 +51,12 @@ void update_results_table(float bench_value) {
   // each retry passes over one record fewer.
   bool positioned = false;
   while (!positioned) {
-    if (records::rewind_unit(TABLE) != 0) table_failed();
+    if (records::rewind_unit(TABLE) != 0) return TableUpdate::transfer_failed;
     --rec_count;
     positioned = true;
     for (int32_t i = 0; i < rec_count; ++i) {
       const int32_t status = pass_record();
-      if (status > 0) table_failed();
+      if (status > 0) return TableUpdate::transfer_failed;
       if (status == -1) {
         positioned = false;
         break;
@@ -72,10 +64,29 @@ void update_results_table(float bench_value) {
     }
   }
 
-  const std::string_view name(last_line, sizeof last_line);
-  if (to_file(TABLE, "(a50, 1x, g15.7)", name, bench_value) != 0) table_failed();
-  console(name, bench_value);
-  stop_run();
+  // Output after reading cuts the table at the start of the record it replaces.
+  const std::string_view field(last_line, sizeof last_line);
+  if (to_file(TABLE, "(a50, 1x, g15.7)", field, bench_value) != 0) {
+    return TableUpdate::transfer_failed;
+  }
+  std::memcpy(name, last_line, sizeof name);
+  return TableUpdate::done;
+}
+
+void update_results_table(float bench_value) {
+  static char name[NAME_LENGTH];
+  switch (rewrite_last_line(bench_value, name)) {
+    case TableUpdate::done:
+      console(std::string_view(name, sizeof name), bench_value);
+      stop_run();
+    case TableUpdate::open_failed:
+      console("Error opening Tu_Mardo.Dat");
+      stop_run(STOP_OPEN_TABLE);
+    case TableUpdate::transfer_failed:
+      break;
+  }
+  console("Error reading/writing benchmark file.");
+  stop_run(STOP_TABLE_FAILED);
 }
 
 }  // namespace tu_mardo

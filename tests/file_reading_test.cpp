@@ -1,0 +1,182 @@
+// Reading file units: records, the end of the file, rewinding, and the cut when output
+// follows reading.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fake_console.hpp"
+#include "records/records.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+using test::read_file;
+using test::write_file;
+
+constexpr int16_t UNIT = 2;
+
+// One "(a50)"-style read: the format's A edit into a variable of `length` bytes.
+int32_t read_text(std::string_view format, std::string& variable, int32_t length = 50) {
+  variable.assign(static_cast<std::size_t>(length), '?');
+  int32_t status = records::begin_read(UNIT, format, true);
+  if (status == 0) status = records::get_text(variable.data(), length);
+  return status != 0 ? status : records::end_read();
+}
+
+int32_t pass_record() {
+  const int32_t status = records::begin_read(UNIT, records::LIST_DIRECTED, true);
+  return status != 0 ? status : records::end_read();
+}
+
+int32_t write_line(std::string_view text) {
+  int32_t status = records::begin_write(UNIT, "(A)", true);
+  if (status == 0) status = records::put_text(text);
+  return status != 0 ? status : records::end_write();
+}
+
+std::string padded(const std::string& text, std::size_t length = 50) {
+  return text + std::string(length - text.size(), ' ');
+}
+
+class FileReadingTest : public testing::Test {
+ protected:
+  void SetUp() override { test::start_fake_console(false, false); }
+  void TearDown() override { records::close_all_units(0); }
+  void open(const std::string* bytes) {
+    if (bytes != nullptr) write_file("table", *bytes);
+    ASSERT_EQ(records::open_unit(UNIT, "table", "UNKNOWN", "FORMATTED"), 0);
+  }
+  test::InTempDir here_;
+};
+
+TEST_F(FileReadingTest, ACreatedFileIsAtItsEndAtOnce) {
+  open(nullptr);
+  std::string name;
+  EXPECT_EQ(read_text("(a50)", name), -1);
+  EXPECT_EQ(name, std::string(50, '?'));  // the variable keeps its value
+}
+
+TEST_F(FileReadingTest, AfterTheEndEverythingWaitsForTheRewind) {
+  const std::string bytes = "one\r\ntwo\r\n";
+  open(&bytes);
+  std::string name;
+  EXPECT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(read_text("(a50)", name), -1);
+  EXPECT_EQ(read_text("(a50)", name), -1);
+  EXPECT_EQ(pass_record(), -1);
+  EXPECT_EQ(write_line("never"), -1);
+  EXPECT_EQ(records::close_all_units(0), 0);
+  EXPECT_EQ(read_file("table"), bytes);  // untouched
+
+  open(nullptr);
+  EXPECT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(read_text("(a50)", name), -1);
+  EXPECT_EQ(records::rewind_unit(UNIT), 0);
+  EXPECT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, padded("one"));
+}
+
+TEST_F(FileReadingTest, OutputAfterReadingKeepsWhatWasReadAndCutsTheRest) {
+  const std::string bytes = "one\r\ntwo\r\nthree\r\n";
+  open(&bytes);
+  ASSERT_EQ(pass_record(), 0);
+  ASSERT_EQ(write_line("new"), 0);
+  ASSERT_EQ(write_line("end"), 0);
+  EXPECT_EQ(records::close_all_units(0), 0);
+  EXPECT_EQ(read_file("table"), "one\r\nnew\r\nend\r\n");
+}
+
+TEST_F(FileReadingTest, OutputRightAfterARewindEmptiesTheFile) {
+  const std::string bytes = "one\r\ntwo\r\n";
+  open(&bytes);
+  std::string name;
+  ASSERT_EQ(read_text("(a50)", name), 0);
+  ASSERT_EQ(records::rewind_unit(UNIT), 0);
+  ASSERT_EQ(write_line("only"), 0);
+  EXPECT_EQ(records::close_all_units(0), 0);
+  EXPECT_EQ(read_file("table"), "only\r\n");
+}
+
+TEST_F(FileReadingTest, ReadingAfterOutputWritesItOutFirst) {
+  open(nullptr);
+  ASSERT_EQ(write_line("first"), 0);
+  ASSERT_EQ(write_line("second"), 0);
+  std::string name;
+  EXPECT_EQ(read_text("(a50)", name), -1);  // reading goes on at the end of the output
+  EXPECT_EQ(read_file("table"), "first\r\nsecond\r\n");
+  EXPECT_EQ(records::rewind_unit(UNIT), 0);
+  EXPECT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, padded("first"));
+}
+
+TEST_F(FileReadingTest, RecordsAcrossBlockBoundariesAndOfAnyLength) {
+  // The second line straddles the first block's end; the third is 5000 bytes long.
+  const std::string bytes =
+      std::string(1020, 'a') + "\n" + "straddling\r\n" + std::string(5000, 'b') + "\n" + "last";
+  open(&bytes);
+  std::string name;
+  ASSERT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, std::string(50, 'a'));
+  ASSERT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, padded("straddling"));
+  ASSERT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, std::string(50, 'b'));
+  ASSERT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, padded("last"));
+  EXPECT_EQ(read_text("(a50)", name), -1);
+}
+
+TEST_F(FileReadingTest, EmptyRecordsCount) {
+  const std::string bytes = "\r\n\n\r\nx";
+  open(&bytes);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(pass_record(), 0) << i;
+  EXPECT_EQ(pass_record(), -1);
+}
+
+struct AEdit {
+  std::string format;
+  int32_t length;
+  std::string expected;
+};
+
+class AEditTest : public FileReadingTest, public testing::WithParamInterface<AEdit> {};
+
+TEST_P(AEditTest, FillsTheVariable) {
+  const std::string bytes = "ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
+  open(&bytes);
+  std::string variable;
+  ASSERT_EQ(read_text(GetParam().format, variable, GetParam().length), 0);
+  EXPECT_EQ(variable, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widths, AEditTest,
+    testing::Values(AEdit{"(a50)", 50, padded("ABCDEFGHIJKLMNOPQRSTUVWXYZ")},
+                    AEdit{"(A)", 5, "ABCDE"},
+                    AEdit{"(A5)", 8, "ABCDE   "},
+                    // A field wider than the variable keeps its last bytes.
+                    AEdit{"(A8)", 3, "FGH"},
+                    // The line end ends the field early; the field is blank beyond it.
+                    AEdit{"(A30)", 10, "UVWXYZ    "}));
+
+// A file connected for writing only cannot be read.
+TEST_F(FileReadingTest, AnUnreadableFileGivesAReadStatus) {
+  write_file("table", "secret\r\n");
+  ::chmod("table", 0222);
+  EXPECT_EXIT(
+      {
+        if (test::privileged() && ::setuid(test::unprivileged_uid()) != 0) std::exit(3);
+        if (records::open_unit(UNIT, "table") != 0) std::exit(4);
+        std::string name;
+        std::exit(read_text("(a50)", name) == records::STATUS_READ_FAILED ? 0 : 5);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FileReadingTest, RewindingAnUnconnectedUnitIsFine) {
+  EXPECT_EQ(records::rewind_unit(42), 0);
+}
+
+}  // namespace
