@@ -60,7 +60,8 @@ IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::siz
 // Writes every byte at the current offset.
 IoResult write_file(FileHandle file, const char* bytes, std::size_t count);
 IoResult seek_file(FileHandle file, int64_t offset);
-// Makes the file end at `offset`. Files that are no regular files (devices) have no end to set.
+// Makes the file end at `offset`; the current offset stays where it was. Files that are no
+// regular files (devices) have no end to set.
 IoResult set_file_end(FileHandle file, int64_t offset);
 void close_file(FileHandle file);
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <fstream>
 
-#include "big_vectors.hpp"
 #include "fake_console.hpp"
 #include "iter/iter.hpp"
 #include "iter/kernels.hpp"
@@ -91,45 +90,10 @@ TEST(EstimateTest, TheSolverConvergesRelativeToTheIterate) {
   EXPECT_EQ(calls, 3u);
 }
 
-// The exact truncated series: the alternating sum of floor(BASE^n / ((2j+1) x^(2j+1))) for
-// j = 0..2K, modulo BASE^n.
-Words exact_series(int32_t n, int32_t x, int32_t length) {
-  const test::Big scale = test::modulus(n);
-  test::Big power = scale, term, sum, x_squared(static_cast<unsigned long>(x) * x);
-  mpz_fdiv_q_ui(power.get(), power.get(), static_cast<unsigned long>(x));
-  const int32_t last = 2 * (length / 2);
-  for (int32_t j = 0; j <= last; ++j) {
-    if (j > 0) mpz_fdiv_q(power.get(), power.get(), x_squared.get());
-    mpz_fdiv_q_ui(term.get(), power.get(), static_cast<unsigned long>(2 * j + 1));
-    if (j % 2 == 0) {
-      mpz_add(sum.get(), sum.get(), term.get());
-    } else {
-      mpz_sub(sum.get(), sum.get(), term.get());
-    }
-  }
-  mpz_mod(sum.get(), sum.get(), scale.get());
-  return test::to_words(sum, n);
-}
-
 Words arctg(int32_t n, int32_t x) {
   Words result(static_cast<std::size_t>(n)), term(result.size(), -1), power(result.size(), -1);
   iter::arctg(result.data(), term.data(), power.data(), n, x);
   return result;
-}
-
-TEST_F(ArctgTest, EqualsTheExactTruncatedSeriesWithEveryKernelSet) {
-  std::vector<const iter::kernels::KernelSet*> sets{&iter::kernels::PORTABLE,
-                                                    &iter::kernels::best_for_this_cpu()};
-  for (const iter::kernels::KernelSet* set : sets) {
-    iter::kernels::select(*set);
-    for (int32_t n : {1, 2, 3, 13, 100, 251}) {
-      for (int32_t x : {2, 5, 57, 99, 100, 239}) {
-        const int32_t length = iter::series_length(n, x);
-        EXPECT_EQ(arctg(n, x), exact_series(n, x, length)) << set->name << " n " << n << " x " << x;
-      }
-    }
-  }
-  iter::kernels::select(iter::kernels::best_for_this_cpu());
 }
 
 TEST_F(ArctgTest, WritesTheSeriesLengthAndAnEmptyRecordFirst) {
@@ -231,23 +195,6 @@ TEST_F(ArctgTest, FourAndOneThousandDigits) {
   EXPECT_EQ(Words(a.begin(), a.begin() + 6), (Words{1973, 9555, 9849, 8807, 5837, 49}));
   const Words pi = pi_decimals(251);
   EXPECT_EQ(Words(pi.begin(), pi.begin() + 5), (Words{1415, 9265, 3589, 7932, 3846}));
-}
-
-TEST_F(ArctgTest, TheLastListedWordCanDifferByOneUnit) {
-  // arctan(1/239) to 20000 digits ends in 3384; its true decimals end in 3385.
-  const Words b = arctg(5001, 239);
-  EXPECT_EQ(b[4999], 3384);
-  test::Big scale = test::modulus(5002), exact = scale, term;
-  // The true value, with one word of margin, from the exact series summed far enough.
-  mpz_fdiv_q_ui(exact.get(), scale.get(), 239);
-  test::Big power = exact;
-  for (unsigned long j = 1; mpz_sgn(power.get()) != 0; ++j) {
-    mpz_fdiv_q_ui(power.get(), power.get(), 239UL * 239UL);
-    mpz_fdiv_q_ui(term.get(), power.get(), 2 * j + 1);
-    (j % 2 ? mpz_sub : mpz_add)(exact.get(), exact.get(), term.get());
-  }
-  mpz_fdiv_q_ui(exact.get(), exact.get(), 10000 * 10000UL);  // drop the margin and the guard
-  EXPECT_EQ(mpz_fdiv_ui(exact.get(), 10000), 3385u);
 }
 
 std::string known_decimals() {

@@ -2,6 +2,7 @@
 // pipes, or with a pseudo-terminal as its console.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,20 @@ struct ChildResult {
 };
 
 ChildResult run_child(const std::string& program, const ChildOptions& options);
+
+// Whether the tests can give the program a pseudo-terminal as its console here.
+bool terminal_supported();
+
+// The exit status a parent sees when a process ends with `status` (POSIX keeps the low byte).
+int status_seen(int status);
+
+// Runs `body` in a child process that cannot override file permissions (on POSIX, as an
+// unprivileged user when the tests run as root) and returns what it returned. Where no such
+// power exists, it runs here.
+int run_restricted(const std::function<int()>& body);
+
+// Whether a read-only file stays unwritable for restricted children and programs the tests
+// start. Not so under Wine running as root, where the attribute is only the permission bits.
+bool read_only_holds(const std::string& path);
 
 }  // namespace test

@@ -1,8 +1,6 @@
 // Reading file units: records, the end of the file, rewinding, and the cut when output
 // follows reading.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "fake_console.hpp"
 #include "records/records.hpp"
@@ -160,20 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
                     AEdit{"(A8)", 3, "FGH"},
                     // The line end ends the field early; the field is blank beyond it.
                     AEdit{"(A30)", 10, "UVWXYZ    "}));
-
-// A file connected for writing only cannot be read.
-TEST_F(FileReadingTest, AnUnreadableFileGivesAReadStatus) {
-  write_file("table", "secret\r\n");
-  ::chmod("table", 0222);
-  EXPECT_EXIT(
-      {
-        if (test::privileged() && ::setuid(test::unprivileged_uid()) != 0) std::exit(3);
-        if (records::open_unit(UNIT, "table") != 0) std::exit(4);
-        std::string name;
-        std::exit(read_text("(a50)", name) == records::STATUS_READ_FAILED ? 0 : 5);
-      },
-      testing::ExitedWithCode(0), "");
-}
 
 TEST_F(FileReadingTest, RewindingAnUnconnectedUnitIsFine) {
   EXPECT_EQ(records::rewind_unit(42), 0);

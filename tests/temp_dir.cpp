@@ -1,35 +1,39 @@
 #include "temp_dir.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace test {
 
+namespace fs = std::filesystem;
+
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tu_mardo_test_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  std::random_device entropy;
+  std::mt19937_64 random(entropy());
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const fs::path candidate = fs::temp_directory_path() / ("tu_mardo_test_" + std::to_string(random()));
+    if (fs::create_directory(candidate)) path_ = candidate.string();
+  }
+  if (path_.empty()) throw std::runtime_error("cannot create a temporary directory");
   // Open to the unprivileged user that some tests run the program as.
-  ::chmod(pattern.c_str(), 0777);
-  path_ = pattern;
+  fs::permissions(path_, fs::perms::all);
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::all, ignored);
-  std::filesystem::remove_all(path_, ignored);
+  // Read-only files would stay behind on some systems.
+  for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path_, ignored);
 }
 
-InTempDir::InTempDir() : previous_(std::filesystem::current_path().string()) {
-  std::filesystem::current_path(dir_.path());
-}
+InTempDir::InTempDir() : previous_(fs::current_path().string()) { fs::current_path(dir_.path()); }
 
-InTempDir::~InTempDir() { std::filesystem::current_path(previous_); }
+InTempDir::~InTempDir() { fs::current_path(previous_); }
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -45,11 +49,13 @@ void write_file(const std::string& path, const std::string& bytes) {
 
 bool file_exists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+  return fs::exists(fs::symlink_status(path, ignored));
 }
 
-bool privileged() { return ::geteuid() == 0; }
+void make_read_only(const std::string& path) {
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
 
-unsigned unprivileged_uid() { return 65534; }  // nobody
+void make_directory(const std::string& path) { fs::create_directory(path); }
 
 }  // namespace test

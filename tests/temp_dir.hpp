@@ -34,10 +34,7 @@ class InTempDir {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
-
-// Whether tests run with the power to ignore file permissions (as root).
-bool privileged();
-// An unprivileged user's id, for running a child that must honour permissions.
-unsigned unprivileged_uid();
+void make_read_only(const std::string& path);
+void make_directory(const std::string& path);
 
 }  // namespace test

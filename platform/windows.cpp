@@ -1,0 +1,249 @@
+// Windows implementation of the platform seam: the program's home platform.
+#include <windows.h>
+
+#include <float.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.hpp"
+
+namespace platform {
+namespace {
+
+HANDLE standard_handle(DWORD which) { return ::GetStdHandle(which); }
+
+// A console window, not just any character device (the NUL device is one too).
+bool is_console(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+         ::GetFileType(handle) == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode) != 0;
+}
+
+int64_t read_standard_input(char* buffer, std::size_t capacity) {
+  DWORD got = 0;
+  const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
+  if (::ReadFile(standard_handle(STD_INPUT_HANDLE), buffer, wanted, &got, nullptr)) return got;
+  // The writer of a pipe went away: that is the end of the input.
+  return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
+int write_all(HANDLE handle, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    DWORD done = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+    if (!::WriteFile(handle, bytes, chunk, &done, nullptr)) return static_cast<int>(::GetLastError());
+    if (done == 0) return ERROR_WRITE_FAULT;
+    bytes += done;
+    count -= done;
+  }
+  return 0;
+}
+
+int write_standard_output(const char* bytes, std::size_t count) {
+  return write_all(standard_handle(STD_OUTPUT_HANDLE), bytes, count);
+}
+
+IoFailure classify(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return IoFailure::no_space;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_INVALID_HANDLE:
+      return IoFailure::access_denied;
+    default:
+      return IoFailure::other;
+  }
+}
+
+IoResult failed(DWORD error) { return IoResult{classify(error), static_cast<int>(error)}; }
+
+HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+ExitRoutine exit_routine = nullptr;
+bool exit_routine_ran = false;
+
+int32_t run_exit_routine(int32_t status) {
+  if (exit_routine == nullptr || exit_routine_ran) return status;
+  exit_routine_ran = true;
+  return exit_routine(status);
+}
+
+void exit_trampoline() {
+  const int32_t status = run_exit_routine(0);
+  if (status != 0) ::ExitProcess(static_cast<UINT>(status));
+}
+
+// SSE exceptions arrive as one code; the status register says which flag was raised.
+const char* floating_point_error(const EXCEPTION_POINTERS* info) {
+  switch (info->ExceptionRecord->ExceptionCode) {
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+      return "floating-point error: division by zero";
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_INT_OVERFLOW:
+      return "floating-point error: overflow";
+    case EXCEPTION_FLT_INVALID_OPERATION:
+      return "floating-point error: invalid operation";
+    case STATUS_FLOAT_MULTIPLE_TRAPS:
+    case STATUS_FLOAT_MULTIPLE_FAULTS: {
+      const DWORD flags = info->ContextRecord->MxCsr;
+      if (flags & 0x04) return "floating-point error: division by zero";
+      if (flags & 0x08) return "floating-point error: overflow";
+      if (flags & 0x01) return "floating-point error: invalid operation";
+      return "floating-point error";
+    }
+    default:
+      return nullptr;
+  }
+}
+
+LONG WINAPI on_exception(EXCEPTION_POINTERS* info) {
+  const char* what = floating_point_error(info);
+  if (what == nullptr) return EXCEPTION_CONTINUE_SEARCH;
+  _clearfp();
+  report_error(what);
+  // The trap comes from the program's own arithmetic, so closing the units here keeps what
+  // the files were given.
+  run_exit_routine(1);
+  ::ExitProcess(1);
+}
+
+}  // namespace
+
+ConsoleStreams standard_streams() {
+  ConsoleStreams streams;
+  streams.input_interactive = is_console(standard_handle(STD_INPUT_HANDLE));
+  streams.output_interactive = is_console(standard_handle(STD_OUTPUT_HANDLE));
+  streams.read_input = read_standard_input;
+  streams.write_output = write_standard_output;
+  return streams;
+}
+
+void report_error(std::string_view text) {
+  char line[512];
+  const std::size_t length = std::min(text.size(), sizeof line - 2);
+  std::memcpy(line, text.data(), length);
+  line[length] = '\r';
+  line[length + 1] = '\n';
+  (void)write_all(standard_handle(STD_ERROR_HANDLE), line, length + 2);
+}
+
+const char* error_text(int system_error) {
+  static char text[256];
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(system_error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text,
+      sizeof text, nullptr);
+  if (length == 0) {
+    std::snprintf(text, sizeof text, "system error %d", system_error);
+    return text;
+  }
+  // Messages end with a period and a line end; the report adds its own.
+  std::size_t end = length;
+  while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.')) {
+    --end;
+  }
+  text[end] = '\0';
+  return text;
+}
+
+IoResult open_file(const char* name, OpenedFile& file) {
+  constexpr DWORD SHARE = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  DWORD error = 0;
+  const DWORD tries[] = {GENERIC_READ | GENERIC_WRITE, GENERIC_READ, GENERIC_WRITE};
+  for (DWORD access : tries) {
+    handle = ::CreateFileA(name, access, SHARE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = ::GetLastError();
+    if (handle != INVALID_HANDLE_VALUE) break;
+  }
+  if (handle == INVALID_HANDLE_VALUE) return failed(error);
+  file.handle = reinterpret_cast<FileHandle>(handle);
+  file.created = error != ERROR_ALREADY_EXISTS;
+  return {};
+}
+
+IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count) {
+  DWORD got = 0;
+  if (!::ReadFile(as_handle(file), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
+    count = 0;
+    return failed(::GetLastError());
+  }
+  count = got;
+  return {};
+}
+
+IoResult write_file(FileHandle file, const char* bytes, std::size_t count) {
+  const int error = write_all(as_handle(file), bytes, count);
+  return error == 0 ? IoResult{} : failed(static_cast<DWORD>(error));
+}
+
+IoResult seek_file(FileHandle file, int64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  if (!::SetFilePointerEx(as_handle(file), to, nullptr, FILE_BEGIN)) return failed(::GetLastError());
+  return {};
+}
+
+IoResult set_file_end(FileHandle file, int64_t offset) {
+  const HANDLE handle = as_handle(file);
+  if (::GetFileType(handle) != FILE_TYPE_DISK) return {};
+  // The end is set at the file pointer; the pointer goes back where it was afterwards.
+  LARGE_INTEGER here{}, zero{}, to{};
+  to.QuadPart = offset;
+  if (!::SetFilePointerEx(handle, zero, &here, FILE_CURRENT) ||
+      !::SetFilePointerEx(handle, to, nullptr, FILE_BEGIN)) {
+    return failed(::GetLastError());
+  }
+  const BOOL cut = ::SetEndOfFile(handle);
+  const DWORD error = ::GetLastError();
+  ::SetFilePointerEx(handle, here, nullptr, FILE_BEGIN);
+  return cut ? IoResult{} : failed(error);
+}
+
+void close_file(FileHandle file) { ::CloseHandle(as_handle(file)); }
+
+LocalTime local_time() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  FILETIME since_1601;
+  ::SystemTimeToFileTime(&now, &since_1601);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = since_1601.dwLowDateTime;
+  ticks.HighPart = since_1601.dwHighDateTime;
+  LocalTime time;
+  time.day = static_cast<int64_t>(ticks.QuadPart / 864000000000ULL);
+  time.hour = static_cast<int16_t>(now.wHour);
+  time.minute = static_cast<int16_t>(now.wMinute);
+  time.second = static_cast<int16_t>(now.wSecond);
+  time.millisecond = static_cast<int16_t>(now.wMilliseconds);
+  return time;
+}
+
+void register_exit_routine(ExitRoutine routine) {
+  exit_routine = routine;
+  exit_routine_ran = false;
+  static bool trampoline_registered = false;
+  if (!trampoline_registered) {
+    trampoline_registered = true;
+    std::atexit(exit_trampoline);
+  }
+}
+
+void exit_process(int32_t status) { std::exit(run_exit_routine(status)); }
+
+void start_up() {
+  ::AddVectoredExceptionHandler(1, on_exception);
+  _clearfp();
+  unsigned int control = 0;
+  _controlfp_s(&control, _MCW_EM & ~(_EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW), _MCW_EM);
+}
+
+}  // namespace platform

@@ -1,0 +1,74 @@
+// The POSIX seam: interactive detection on a pseudo-terminal and the clock's time zone.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "platform/platform.hpp"
+
+namespace {
+
+// The streams' interactive flags as a child sees them, encoded in its exit status.
+int interactive_flags(bool on_terminal) {
+  pid_t child;
+  int master = -1;
+  if (on_terminal) {
+    child = ::forkpty(&master, nullptr, nullptr, nullptr);
+  } else {
+    child = ::fork();
+  }
+  if (child == 0) {
+    const platform::ConsoleStreams streams = platform::standard_streams();
+    ::_exit((streams.input_interactive ? 1 : 0) | (streams.output_interactive ? 2 : 0));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (master >= 0) ::close(master);
+  return WEXITSTATUS(status);
+}
+
+TEST(PlatformTest, APseudoTerminalIsInteractiveAndAPipeIsNot) {
+  EXPECT_EQ(interactive_flags(true), 3);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const int saved = ::dup(STDIN_FILENO);
+  ::dup2(fds[0], STDIN_FILENO);
+  EXPECT_EQ(interactive_flags(false) & 1, 0);
+  ::dup2(saved, STDIN_FILENO);
+  ::close(saved);
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+int64_t minutes_now() {
+  const platform::LocalTime t = platform::local_time();
+  return (t.day * 24 + t.hour) * 60 + t.minute;
+}
+
+TEST(PlatformTest, TheClockIsLocalTime) {
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved != nullptr ? saved : "";
+  ::setenv("TZ", "UTC0", 1);
+  ::tzset();
+  const int64_t utc = minutes_now();
+  ::setenv("TZ", "XYZ-3", 1);  // three hours east of UTC
+  ::tzset();
+  const int64_t east = minutes_now();
+  if (saved != nullptr) {
+    ::setenv("TZ", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+  EXPECT_GE(east - utc, 180);
+  EXPECT_LE(east - utc, 181);
+  const platform::LocalTime t = platform::local_time();
+  EXPECT_GE(t.millisecond, 0);
+  EXPECT_LE(t.millisecond, 999);
+}
+
+}  // namespace
