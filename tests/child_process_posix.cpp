@@ -37,9 +37,13 @@ bool drop_privileges() {
                  static_cast<rlim_t>(options.file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
+  // Opened before privileges are dropped: the unprivileged user may not be able to reach
+  // the build tree.
+  const int executable = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
   if (options.unprivileged && !drop_privileges()) ::_exit(125);
   ::signal(SIGPIPE, SIG_DFL);
-  ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+  char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
+  ::fexecve(executable, arguments, environ);
   ::_exit(127);
 }
 
