@@ -3,7 +3,7 @@ PRESET ?= release
 BUILD_DIR = build/$(PRESET)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build configure test-sanitize bench clean
+.PHONY: run test build configure test-sanitize bench float-sweep fuzz clean
 
 run: build
 	$(BUILD_DIR)/tu_mardo/tu_mardo
@@ -22,6 +22,13 @@ test-sanitize:
 
 bench:
 	bench/run_kernels
+
+float-sweep: configure
+	cmake --build $(BUILD_DIR) --target float_sweep
+	$(BUILD_DIR)/tests/float_sweep
+
+fuzz:
+	bench/run_fuzzers 60
 
 clean:
 	rm -rf build

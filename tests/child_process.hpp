@@ -2,24 +2,28 @@
 // pipes, or with a pseudo-terminal as its console.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace test {
 
-enum class Input { pipe, closed, dev_null };
+enum class Input { pipe, closed, dev_null, file };
 enum class Output { pipe, closed, dev_full, broken_pipe };
 
 struct ChildOptions {
   std::string directory = ".";
   std::string input;                     // fed to standard input, or typed on the terminal
+  std::string input_file;                // standard input's file, for Input::file
   std::vector<std::string> environment;  // extra NAME=value entries
   bool terminal = false;  // standard input and output share one pseudo-terminal
   bool unprivileged = false;  // run as an unprivileged user, so permissions hold (when root)
   Input stdin_kind = Input::pipe;
   Output stdout_kind = Output::pipe;
   long file_size_limit = -1;  // bytes, with SIGXFSZ ignored; -1 for none
+  // The reader of standard output stops and closes its end after this many bytes.
+  std::size_t stdout_close_after = static_cast<std::size_t>(-1);
   int timeout_seconds = 600;
 };
 
@@ -28,6 +32,9 @@ struct ChildResult {
   std::string err;  // standard error
   int exit_code = -1;
   int signal = 0;  // the signal that ended the child, or 0
+  // The child's peak resident memory, where the system tells. It counts what the parent held
+  // when it started the child, so tests keep large data out of memory before they run one.
+  long max_rss_kb = 0;
 };
 
 ChildResult run_child(const std::string& program, const ChildOptions& options);

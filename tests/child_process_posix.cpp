@@ -52,7 +52,7 @@ void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NON
 // Feeds the input and gathers both outputs until the child has closed them.
 // A pipe is closed once the input is written, so that the child meets the end of its input.
 void pump(int input_fd, bool close_input, const std::string& input, int out_fd, int err_fd,
-          pid_t child, int timeout_seconds, ChildResult& result) {
+          pid_t child, int timeout_seconds, std::size_t out_limit, ChildResult& result) {
   std::size_t written = 0;
   if (close_input && input.empty() && input_fd >= 0) {
     ::close(input_fd);
@@ -102,6 +102,10 @@ void pump(int input_fd, bool close_input, const std::string& input, int out_fd, 
       }
     };
     if (out_index >= 0) drain(fds[out_index], out_fd, result.out);
+    if (out_fd >= 0 && result.out.size() >= out_limit) {
+      ::close(out_fd);
+      out_fd = -1;
+    }
     if (err_index >= 0) drain(fds[err_index], err_fd, result.err);
   }
   if (close_input && input_fd >= 0) ::close(input_fd);
@@ -111,8 +115,10 @@ void pump(int input_fd, bool close_input, const std::string& input, int out_fd, 
 
 void wait_for(pid_t child, ChildResult& result) {
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  result.max_rss_kb = usage.ru_maxrss;
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
 }
@@ -142,7 +148,7 @@ ChildResult run_terminal(const std::string& program, const ChildOptions& options
   ::close(err_pipe[1]);
   ChildResult result;
   pump(master, false, options.input, ::dup(master), err_pipe[0], child, options.timeout_seconds,
-       result);
+       options.stdout_close_after, result);
   ::close(master);
   wait_for(child, result);
   return result;
@@ -186,6 +192,9 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
       case Input::dev_null:
         ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
         break;
+      case Input::file:
+        ::dup2(::open(options.input_file.c_str(), O_RDONLY), STDIN_FILENO);
+        break;
     }
     switch (options.stdout_kind) {
       case Output::pipe:
@@ -216,7 +225,8 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
     ::close(in_fd);
     in_fd = -1;
   }
-  pump(in_fd, true, options.input, out_fd, err_pipe[0], child, options.timeout_seconds, result);
+  pump(in_fd, true, options.input, out_fd, err_pipe[0], child, options.timeout_seconds,
+       options.stdout_close_after, result);
   wait_for(child, result);
   return result;
 }

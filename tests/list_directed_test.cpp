@@ -130,7 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Answer{"8#9\n", 1, 16000}, Answer{"0*5\n", 1, 16000},
                     Answer{"*5\n", 1, 16000}, Answer{"-3*5\n", 1, 16000},
                     Answer{"2*3*4\n", 1, 16000}, Answer{"16#FFFFFFFF\n", 1, 16000},
-                    Answer{"12\r3\n", 1, 16000}, Answer{"\x1a" "b\n", 1, 16000}));
+                    // A CR that is not before LF is no line end but a character.
+                    Answer{"12\r3\n", 1, 16000}, Answer{"\r5\n", 1, 16000},
+                    Answer{"\x1a" "b\n", 1, 16000}));
 
 INSTANTIATE_TEST_SUITE_P(
     EndOfInput, IntegerReaderTest,

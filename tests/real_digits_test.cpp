@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "float_reference.hpp"
 #include "records/real_digits.hpp"
 
 namespace {
@@ -99,6 +100,21 @@ TEST(RealDigitsTest, TiesAtTheSeventeenthDigitRoundToEven) {
   // tie at the 17th digit, which correct rounding settles to the even digit.
   const float tie = std::ldexp(10001.0f, -20);
   EXPECT_EQ(std::string(decimal_digits(tie).digits, 17), "95376968383789062");
+}
+
+// A sample of the full sweep (make float-sweep): floats of every exponent and sign.
+TEST(RealDigitsTest, AgreesWithTheExactReferenceAcrossTheRange) {
+  for (uint32_t sign = 0; sign < 2; ++sign) {
+    for (uint32_t exponent = 0; exponent < 255; ++exponent) {
+      for (uint32_t i = 0; i < 200; ++i) {
+        const uint32_t bits = sign << 31 | exponent << 23 | ((i * 41941u + exponent * 7919u) & 0x7FFFFF);
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        ASSERT_EQ(g15_7(value), reference::g15_7(value)) << std::hex << bits;
+        ASSERT_EQ(list_real(value), reference::list_real(value)) << std::hex << bits;
+      }
+    }
+  }
 }
 
 TEST(RealDigitsTest, NonFiniteValuesAreNamed) {

@@ -1,0 +1,285 @@
+// Hostile conditions, end to end: files that cannot be opened, read or written, full disks,
+// a console that cannot be written or read, hostile answers and a huge table. Every run must
+// end with its message and status and leave each file as complete as it was written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "child_process.hpp"
+#include "run_helpers.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+using test::Console;
+using test::golden;
+using test::Input;
+using test::Output;
+using test::ProgramRun;
+
+// The scripted clock of a run long enough for a benchmark value.
+const std::string LONG_RUN = "10:00:00.00 10:01:30.50";
+const std::string PI_TST_HEADER = " Speed test data: dimension is     2\r\n Start time 10:00:00.00\r\n";
+
+bool ends_with(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+enum class Blocker { directory, dangling_link };
+
+struct Unopenable {
+  std::string name;
+  std::string file;
+  Blocker blocker;
+  std::string message;
+  int status;
+};
+
+class UnopenableTest : public testing::TestWithParam<Unopenable> {};
+
+TEST_P(UnopenableTest, StopsWithItsMessage) {
+  const Unopenable& c = GetParam();
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  if (c.blocker == Blocker::directory) {
+    ASSERT_EQ(::mkdir(run.path(c.file).c_str(), 0755), 0);
+  } else {
+    ASSERT_EQ(::symlink("nowhere/target", run.path(c.file).c_str()), 0);
+  }
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(c.status));
+  EXPECT_TRUE(ends_with(run.result.out, c.message + "\r\nReturn code " + std::to_string(c.status) +
+                                            "\r\n\r\n"))
+      << run.result.out;
+  EXPECT_FALSE(run.exists("nowhere"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnopenableTest,
+    testing::Values(
+        Unopenable{"pi_tst_directory", "PI.Tst", Blocker::directory, "Error opening Pi.Tst", 1000},
+        Unopenable{"pi_tst_dangling", "PI.Tst", Blocker::dangling_link, "Error opening Pi.Tst", 1000},
+        Unopenable{"pi_out_directory", "PI.OUT", Blocker::directory, "Error opening Pi.Out", 1001},
+        Unopenable{"pi_out_dangling", "PI.OUT", Blocker::dangling_link, "Error opening Pi.Out", 1001},
+        Unopenable{"table_directory", "tu_mardo.dat", Blocker::directory,
+                   "Error opening Tu_Mardo.Dat", 1002},
+        Unopenable{"table_dangling", "tu_mardo.dat", Blocker::dangling_link,
+                   "Error opening Tu_Mardo.Dat", 1002}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+TEST(FaultTest, AReadOnlyPiOutStopsAtItsFirstListing) {
+  ProgramRun run;
+  test::write_file(run.path("PI.OUT"), "old listing\r\n");
+  ::chmod(run.path("PI.OUT").c_str(), 0444);
+  run.unprivileged = true;
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
+  EXPECT_TRUE(ends_with(run.result.out, "ArcTangent( 1 / 5 ) = 0.1973\r\nWrite error.\r\nReturn code 903\r\n\r\n"));
+  EXPECT_EQ(run.file("PI.OUT"), "old listing\r\n");
+  EXPECT_EQ(run.file("PI.Tst"), PI_TST_HEADER);  // what it was given, written out at the stop
+}
+
+TEST(FaultTest, AWriteOnlyPiTstIsWritten) {
+  ProgramRun run;
+  test::write_file(run.path("PI.Tst"), "old log, longer than the new one will be\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+  ::chmod(run.path("PI.Tst").c_str(), 0222);
+  run.unprivileged = true;
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  ::chmod(run.path("PI.Tst").c_str(), 0644);
+  EXPECT_EQ(run.file("PI.Tst"), golden("run-4.PI.Tst"));
+}
+
+TEST(FaultTest, AWriteOnlyTableCannotBeReadAndStaysAsItWas) {
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  test::write_file(run.path("tu_mardo.dat"), "MY PC\r\n");
+  ::chmod(run.path("tu_mardo.dat").c_str(), 0222);
+  run.unprivileged = true;
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(912));
+  EXPECT_TRUE(ends_with(run.result.out, "Error reading/writing benchmark file.\r\nReturn code 912\r\n\r\n"));
+  ::chmod(run.path("tu_mardo.dat").c_str(), 0644);
+  EXPECT_EQ(run.file("tu_mardo.dat"), "MY PC\r\n");
+}
+
+TEST(FaultTest, AFullDeviceInTheMiddleOfAListing) {
+  ProgramRun run;
+  ASSERT_EQ(::symlink("/dev/full", run.path("PI.OUT").c_str()), 0);
+  run.start("64001\n3\n1000\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
+  // The console listing came first and is whole; the file's first block did not fit.
+  const std::string whole = golden("run-1000-pipe.stdout");
+  const std::string expected = whole.substr(0, whole.find("\r\nCalculating arctg(1/239).")) +
+                               "\r\nWrite error.\r\nReturn code 903\r\n\r\n";
+  EXPECT_EQ(run.result.out, expected);
+  EXPECT_EQ(run.file("PI.Tst"),
+            " Speed test data: dimension is   251\r\n Start time 10:00:00.00\r\n");
+}
+
+TEST(FaultTest, AFullDeviceAtTheFinalWriteOutIsReported) {
+  ProgramRun run;
+  ASSERT_EQ(::symlink("/dev/full", run.path("PI.Tst").c_str()), 0);
+  run.start("4\n", Console::pipe);
+  // The run itself went through: its records were all held until the stop.
+  EXPECT_EQ(run.result.out, golden("run-4-pipe.stdout"));
+  EXPECT_EQ(run.result.err, "Error writing PI.Tst: No space left on device\n");
+  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
+  EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
+}
+
+struct SizeLimit {
+  std::string name;
+  long limit;  // bytes any file may reach
+  std::string stdout_tail;
+  std::string stderr_text;
+  std::size_t pi_out_kept;  // bytes of the golden PI.OUT on disk afterwards
+};
+
+class SizeLimitTest : public testing::TestWithParam<SizeLimit> {};
+
+TEST_P(SizeLimitTest, KeepsWhatWasWritten) {
+  const SizeLimit& c = GetParam();
+  ProgramRun run;
+  run.file_size_limit = c.limit;
+  run.start("64001\n3\n1000\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
+  EXPECT_TRUE(ends_with(run.result.out, c.stdout_tail)) << run.result.out;
+  EXPECT_EQ(run.result.err, c.stderr_text);
+  EXPECT_EQ(run.file("PI.OUT"), golden("run-1000.PI.OUT").substr(0, c.pi_out_kept));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, SizeLimitTest,
+    testing::Values(
+        // Nothing fits: the first block of PI.OUT fails during the first listing, and the run
+        // log cannot be written out at the stop.
+        SizeLimit{"nothing", 0, "Write error.\r\nReturn code 903\r\n\r\n",
+                  "Error writing PI.Tst: File too large\n", 0},
+        // The second block is cut short by the limit in the middle of the first listing.
+        SizeLimit{"in_a_listing", 2000, "Write error.\r\nReturn code 903\r\n\r\n", "", 2000},
+        // Three blocks fit; the last 568 bytes do not, at the stop.
+        SizeLimit{"at_the_stop", 3072, "Stop - Program terminated.\r\n\r\n",
+                  "Error writing PI.OUT: File too large\n", 3072}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+struct BrokenConsole {
+  std::string name;
+  Output output;
+  std::string message;
+};
+
+class BrokenConsoleTest : public testing::TestWithParam<BrokenConsole> {};
+
+TEST_P(BrokenConsoleTest, EndsWith902AndAMessage) {
+  ProgramRun run;
+  run.stdout_kind = GetParam().output;
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(902));
+  EXPECT_EQ(run.result.err, "Error writing to standard output: " + GetParam().message + "\n");
+  EXPECT_FALSE(run.exists("PI.Tst"));  // the description is the first thing written
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, BrokenConsoleTest,
+    testing::Values(BrokenConsole{"closed", Output::closed, "Bad file descriptor"},
+                    BrokenConsole{"full", Output::dev_full, "No space left on device"},
+                    BrokenConsole{"broken_pipe", Output::broken_pipe, "Broken pipe"}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+TEST(FaultTest, APipeThatBreaksDuringTheRunLosesNoFileRecord) {
+  ProgramRun run;
+  // The reader goes away once it has the start time record. The run log has that record by
+  // then; the next console record (or the listing after arctan(1/5), computed meanwhile)
+  // meets the broken pipe.
+  const std::string shown = "than 1 second.\r\nEnter number of digits for pi (\xF2" "4; \xF3" "64000)  \r\n"
+                            "      12000 has been entered.\r\n      12000 has been accepted.\r\n"
+                            "Speed test data: dimension is  3001\r\nStart time 10:00:00.00";
+  const std::string before = golden("run-4-pipe.stdout").substr(0, golden("run-4-pipe.stdout").find("than 1 second."));
+  run.stdout_close_after = before.size() + shown.size();
+  run.start("12000\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(902));
+  EXPECT_EQ(run.result.out.substr(0, before.size() + shown.size()), before + shown);
+  EXPECT_EQ(run.result.err, "Error writing to standard output: Broken pipe\n");
+  EXPECT_EQ(run.file("PI.Tst"), " Speed test data: dimension is  3001\r\n Start time 10:00:00.00\r\n");
+}
+
+struct ClosedInput {
+  std::string name;
+  Input input;
+};
+
+class ClosedInputTest : public testing::TestWithParam<ClosedInput> {};
+
+TEST_P(ClosedInputTest, EndsWith901) {
+  ProgramRun run;
+  run.stdin_kind = GetParam().input;
+  run.start("", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(901));
+  EXPECT_TRUE(ends_with(run.result.out, "\r\nReturn code 901\r\n\r\n"));
+  EXPECT_FALSE(run.exists("PI.Tst"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ClosedInputTest,
+                         testing::Values(ClosedInput{"closed", Input::closed},
+                                         ClosedInput{"dev_null", Input::dev_null}),
+                         [](const auto& param_info) { return param_info.param.name; });
+
+// Peak memory of a run that must not hold its input whole (a sanitizer build uses more).
+constexpr long MEMORY_BOUND_KB = 64 * 1024;
+
+TEST(FaultTest, ATenMegabyteAnswerLineIsReadInBoundedMemory) {
+  ProgramRun run;
+  {
+    const std::string line = std::string(5'000'000, ' ') + std::string(4'000'000, '0') + "4 " +
+                             std::string(1'000'000, 'x') + "\n";
+    test::write_file(run.path("answer"), line);
+  }
+  run.stdin_kind = Input::file;
+  run.input_file = run.path("answer");
+  run.start("", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_NE(run.result.out.find("          4 has been accepted.\r\n"), std::string::npos);
+  EXPECT_LT(run.result.max_rss_kb, MEMORY_BOUND_KB);
+}
+
+TEST(FaultTest, RandomBinaryAnswersAreRejected) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 5; ++round) {
+    std::string line(1 << 16, '\0');
+    for (char& c : line) c = static_cast<char>(random() % 256);
+    line[0] = '\xFF';  // never a blank, a separator or a digit: the answer is no integer
+    ProgramRun run;
+    run.start(line, Console::pipe);
+    EXPECT_EQ(run.result.exit_code, test::status_seen(901)) << "round " << round;
+    EXPECT_EQ(run.result.signal, 0);
+  }
+}
+
+TEST(FaultTest, AHundredMegabyteTableWithALongLastLine) {
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  const std::string row = "Some computer of the past                          12345.67    \r\n";
+  const std::size_t rows = 100 * 1024 * 1024 / row.size() + 1;
+  {
+    std::string table;
+    table.reserve(rows * row.size() + 1'000'010);
+    for (std::size_t i = 0; i < rows; ++i) table += row;
+    table += "MY PC" + std::string(1'000'000, '-');  // a last line of a megabyte, no line end
+    test::write_file(run.path("tu_mardo.dat"), table);
+  }
+  run.start("4\n", Console::pipe);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
+  EXPECT_LT(run.result.max_rss_kb, MEMORY_BOUND_KB);
+  const std::string after = run.file("tu_mardo.dat");
+  const std::size_t kept = rows * row.size();
+  ASSERT_EQ(after.size(), kept + 68);
+  for (std::size_t at = 0; at < kept; at += row.size()) {
+    ASSERT_EQ(after.compare(at, row.size(), row), 0) << "at byte " << at;
+  }
+  EXPECT_EQ(after.substr(kept), "MY PC" + std::string(45, '-') + "    .1060774E-03\r\n");
+}
+
+}  // namespace
