@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -201,17 +202,19 @@ IoResult set_file_end(FileHandle file, int64_t offset) {
 void close_file(FileHandle file) { ::close(as_fd(file)); }
 
 LocalTime local_time() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
+  using namespace std::chrono;
+  const system_clock::duration since_epoch = system_clock::now().time_since_epoch();
+  const seconds whole = floor<seconds>(since_epoch);
+  const time_t clock_seconds = static_cast<time_t>(whole.count());
   tm fields{};
-  ::localtime_r(&now.tv_sec, &fields);
+  ::localtime_r(&clock_seconds, &fields);
   LocalTime time;
   time.day = day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday);
   time.hour = static_cast<int16_t>(fields.tm_hour);
   time.minute = static_cast<int16_t>(fields.tm_min);
   // A leap second shows as 60; the clock fields hold 0..59.
   time.second = static_cast<int16_t>(fields.tm_sec > 59 ? 59 : fields.tm_sec);
-  time.millisecond = static_cast<int16_t>(now.tv_nsec / 1000000);
+  time.millisecond = static_cast<int16_t>(duration_cast<milliseconds>(since_epoch - whole).count());
   return time;
 }
 
