@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
 
 namespace platform {
@@ -78,21 +79,6 @@ int64_t day_number(int64_t year, int64_t month, int64_t day) {
   return era * 146097 + day_of_era - 719468;
 }
 
-ExitRoutine exit_routine = nullptr;
-bool exit_routine_ran = false;
-
-int32_t run_exit_routine(int32_t status) {
-  if (exit_routine == nullptr || exit_routine_ran) return status;
-  exit_routine_ran = true;
-  return exit_routine(status);
-}
-
-// Safety net for an exit that does not pass through exit_process.
-void exit_trampoline() {
-  const int32_t status = run_exit_routine(0);
-  if (status != 0) ::_exit(status);
-}
-
 void on_floating_point_error(int, siginfo_t* info, void*) {
   const char* what = "floating-point error";
   switch (info->si_code) {
@@ -114,7 +100,7 @@ void on_floating_point_error(int, siginfo_t* info, void*) {
   // The trap comes from the program's own arithmetic, never from inside the C library, so
   // closing the units here keeps what the files were given.
   run_exit_routine(1);
-  ::_exit(1);
+  std::_Exit(1);
 }
 
 }  // namespace
@@ -217,18 +203,6 @@ LocalTime local_time() {
   time.millisecond = static_cast<int16_t>(duration_cast<milliseconds>(since_epoch - whole).count());
   return time;
 }
-
-void register_exit_routine(ExitRoutine routine) {
-  exit_routine = routine;
-  exit_routine_ran = false;
-  static bool trampoline_registered = false;
-  if (!trampoline_registered) {
-    trampoline_registered = true;
-    std::atexit(exit_trampoline);
-  }
-}
-
-void exit_process(int32_t status) { std::exit(run_exit_routine(status)); }
 
 void start_up() {
   struct sigaction action {};

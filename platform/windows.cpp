@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
 
 namespace platform {
@@ -66,20 +67,6 @@ IoResult failed(DWORD error) { return IoResult{classify(error), static_cast<int>
 
 HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
-ExitRoutine exit_routine = nullptr;
-bool exit_routine_ran = false;
-
-int32_t run_exit_routine(int32_t status) {
-  if (exit_routine == nullptr || exit_routine_ran) return status;
-  exit_routine_ran = true;
-  return exit_routine(status);
-}
-
-void exit_trampoline() {
-  const int32_t status = run_exit_routine(0);
-  if (status != 0) ::ExitProcess(static_cast<UINT>(status));
-}
-
 // SSE exceptions arrive as one code; the status register says which flag was raised.
 const char* floating_point_error(const EXCEPTION_POINTERS* info) {
   switch (info->ExceptionRecord->ExceptionCode) {
@@ -112,7 +99,7 @@ LONG WINAPI on_exception(EXCEPTION_POINTERS* info) {
   // The trap comes from the program's own arithmetic, so closing the units here keeps what
   // the files were given.
   run_exit_routine(1);
-  ::ExitProcess(1);
+  std::_Exit(1);
 }
 
 }  // namespace
@@ -226,18 +213,6 @@ LocalTime local_time() {
   time.millisecond = static_cast<int16_t>(now.wMilliseconds);
   return time;
 }
-
-void register_exit_routine(ExitRoutine routine) {
-  exit_routine = routine;
-  exit_routine_ran = false;
-  static bool trampoline_registered = false;
-  if (!trampoline_registered) {
-    trampoline_registered = true;
-    std::atexit(exit_trampoline);
-  }
-}
-
-void exit_process(int32_t status) { std::exit(run_exit_routine(status)); }
 
 void start_up() {
   ::AddVectoredExceptionHandler(1, on_exception);

@@ -5,8 +5,7 @@
 #include <unistd.h>
 
 #include "child_process.hpp"
-#include "fake_console.hpp"
-#include "records/records.hpp"
+#include "file_unit_fixture.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -14,18 +13,9 @@ namespace {
 using test::read_file;
 using test::write_file;
 
-int32_t write_record(int16_t unit, std::string_view text) {
-  int32_t status = records::begin_write(unit, "(1X,A)", true);
-  if (status == 0) status = records::put_text(text);
-  return status != 0 ? status : records::end_write();
-}
+using test::write_record;
 
-class FileUnitPosixTest : public testing::Test {
- protected:
-  void SetUp() override { test::start_fake_console(false, false); }
-  void TearDown() override { records::close_all_units(0); }
-  test::InTempDir here_;
-};
+class FileUnitPosixTest : public test::FileUnitFixture {};
 
 TEST_F(FileUnitPosixTest, ADanglingLinkDoesNotOpen) {
   ASSERT_EQ(::symlink("missing/target", "dangling"), 0);

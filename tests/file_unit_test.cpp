@@ -2,9 +2,8 @@
 // and the write-out at exit.
 #include <gtest/gtest.h>
 
-#include "fake_console.hpp"
 #include "child_process.hpp"
-#include "records/records.hpp"
+#include "file_unit_fixture.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -12,19 +11,9 @@ namespace {
 using test::read_file;
 using test::write_file;
 
-// One record: a blank and the text.
-int32_t write_record(int16_t unit, std::string_view text) {
-  int32_t status = records::begin_write(unit, "(1X,A)", true);
-  if (status == 0) status = records::put_text(text);
-  return status != 0 ? status : records::end_write();
-}
+using test::write_record;
 
-class FileUnitTest : public testing::Test {
- protected:
-  void SetUp() override { test::start_fake_console(false, false); }
-  void TearDown() override { records::close_all_units(0); }
-  test::InTempDir here_;
-};
+class FileUnitTest : public test::FileUnitFixture {};
 
 TEST_F(FileUnitTest, AMissingFileIsCreatedEmptyAndGetsTheRecords) {
   ASSERT_EQ(records::open_unit(1, "PI.Tst"), 0);
