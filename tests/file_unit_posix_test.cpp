@@ -12,7 +12,6 @@ namespace {
 
 using test::read_file;
 using test::write_file;
-
 using test::write_record;
 
 class FileUnitPosixTest : public test::FileUnitFixture {};

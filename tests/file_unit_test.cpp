@@ -10,7 +10,6 @@ namespace {
 
 using test::read_file;
 using test::write_file;
-
 using test::write_record;
 
 class FileUnitTest : public test::FileUnitFixture {};
