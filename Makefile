@@ -3,7 +3,7 @@ PRESET ?= release
 BUILD_DIR = build/$(PRESET)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build configure test-sanitize bench float-sweep fuzz clean
+.PHONY: run test build configure test-sanitize memcheck bench float-sweep fuzz clean
 
 run: build
 	$(BUILD_DIR)/tu_mardo/tu_mardo
@@ -19,6 +19,9 @@ configure:
 
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
+
+memcheck: build
+	tests/valgrind_suite $(BUILD_DIR)
 
 bench:
 	bench/run_kernels

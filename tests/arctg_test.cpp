@@ -29,6 +29,9 @@ struct Estimate {
   int32_t length;
 };
 
+// Names the case in test listings.
+void PrintTo(const Estimate& c, std::ostream* os) { *os << "n " << c.n << ", x " << c.x; }
+
 class EstimateTest : public testing::TestWithParam<Estimate> {};
 
 TEST_P(EstimateTest, MatchesTheWorkedValues) {
@@ -138,6 +141,9 @@ struct PassCase {
   int32_t power_divisor;
   int power_divisions_per_term;
 };
+
+// Names the case in test listings.
+void PrintTo(const PassCase& c, std::ostream* os) { *os << "x " << c.x; }
 
 class PassTest : public testing::TestWithParam<PassCase> {};
 

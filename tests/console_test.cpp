@@ -57,6 +57,9 @@ struct Mode {
   std::string expected;
 };
 
+// Names the case in test listings.
+void PrintTo(const Mode& c, std::ostream* os) { *os << (c.input_interactive ? "terminal" : "redirected") << " input, " << (c.output_interactive ? "terminal" : "redirected") << " output"; }
+
 class DialogueTest : public testing::TestWithParam<Mode> {};
 
 TEST_P(DialogueTest, WritesTheBytesOfTheConsoleMode) {
@@ -105,6 +108,9 @@ struct Control {
   std::vector<std::string> formats;
   std::string expected;
 };
+
+// Names the case in test listings.
+void PrintTo(const Control& c, std::ostream* os) { for (const std::string& f : c.formats) *os << f << " "; }
 
 class CarriageControlTest : public testing::TestWithParam<Control> {};
 
@@ -167,6 +173,9 @@ struct LineLimit {
   int32_t status;  // 0, or 1 for any positive status
   int32_t value;
 };
+
+// Names the case in test listings.
+void PrintTo(const LineLimit& c, std::ostream* os) { *os << (c.interactive ? "terminal" : "redirected") << ", " << c.line.size() << " bytes"; }
 
 class LineLimitTest : public testing::TestWithParam<LineLimit> {};
 

@@ -36,6 +36,9 @@ struct GoldenCase {
   std::string pi_tst_file;  // empty: not compared
 };
 
+// Names the case in test listings.
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
+
 class GoldenTest : public testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenTest, MatchesTheGoldenRun) {
@@ -171,6 +174,9 @@ struct Dialogue {
   std::string shown;  // the console bytes after the description, up to "has been accepted."
 };
 
+// Names the case in test listings.
+void PrintTo(const Dialogue& c, std::ostream* os) { *os << c.name; }
+
 class DialogueTest : public testing::TestWithParam<Dialogue> {};
 
 const std::string REPLY = PROMPT + " \r\n";  // separate units: the empty record follows
@@ -246,6 +252,9 @@ struct Size {
   int words;
 };
 
+// Names the case in test listings.
+void PrintTo(const Size& c, std::ostream* os) { *os << c.digits << " digits"; }
+
 class ListingSizeTest : public testing::TestWithParam<Size> {};
 
 TEST_P(ListingSizeTest, RecordsHoldTheirWordsAndPiIsRight) {
@@ -295,6 +304,9 @@ struct Failure {
   std::string tail;  // how standard output ends
   int status;
 };
+
+// Names the case in test listings.
+void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
 
 class ReadFailureTest : public testing::TestWithParam<Failure> {};
 

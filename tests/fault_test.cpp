@@ -37,6 +37,9 @@ struct Unopenable {
   int status;
 };
 
+// Names the case in test listings.
+void PrintTo(const Unopenable& c, std::ostream* os) { *os << c.name; }
+
 class UnopenableTest : public testing::TestWithParam<Unopenable> {};
 
 TEST_P(UnopenableTest, StopsWithItsMessage) {
@@ -138,6 +141,9 @@ struct SizeLimit {
   std::size_t pi_out_kept;  // bytes of the golden PI.OUT on disk afterwards
 };
 
+// Names the case in test listings.
+void PrintTo(const SizeLimit& c, std::ostream* os) { *os << c.name; }
+
 class SizeLimitTest : public testing::TestWithParam<SizeLimit> {};
 
 TEST_P(SizeLimitTest, KeepsWhatWasWritten) {
@@ -170,6 +176,9 @@ struct BrokenConsole {
   Output output;
   std::string message;
 };
+
+// Names the case in test listings.
+void PrintTo(const BrokenConsole& c, std::ostream* os) { *os << c.name; }
 
 class BrokenConsoleTest : public testing::TestWithParam<BrokenConsole> {};
 
@@ -210,6 +219,9 @@ struct ClosedInput {
   std::string name;
   Input input;
 };
+
+// Names the case in test listings.
+void PrintTo(const ClosedInput& c, std::ostream* os) { *os << c.name; }
 
 class ClosedInputTest : public testing::TestWithParam<ClosedInput> {};
 

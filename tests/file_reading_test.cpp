@@ -139,6 +139,9 @@ struct AEdit {
   std::string expected;
 };
 
+// Names the case in test listings.
+void PrintTo(const AEdit& c, std::ostream* os) { *os << c.format << " into " << c.length << " bytes"; }
+
 class AEditTest : public FileReadingTest, public testing::WithParamInterface<AEdit> {};
 
 TEST_P(AEditTest, FillsTheVariable) {

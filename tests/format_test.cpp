@@ -26,6 +26,9 @@ struct OneRecord {
   bool continues = false;
 };
 
+// Names the case in test listings.
+void PrintTo(const OneRecord& c, std::ostream* os) { *os << c.format; }
+
 class OneRecordTest : public testing::TestWithParam<OneRecord> {};
 
 TEST_P(OneRecordTest, RendersExactly) {
@@ -113,6 +116,9 @@ struct ListingCase {
   int per_record;
   int words;
 };
+
+// Names the case in test listings.
+void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.words << " words"; }
 
 class ListingTest : public testing::TestWithParam<ListingCase> {};
 

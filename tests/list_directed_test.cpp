@@ -18,6 +18,9 @@ struct ListCase {
   std::vector<std::string> expected;
 };
 
+// Names the case in test listings.
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.items.size() << " items"; }
+
 class ListRecordTest : public testing::TestWithParam<ListCase> {};
 
 TEST_P(ListRecordTest, Renders) {
@@ -87,6 +90,9 @@ struct Answer {
   int32_t status;  // 0, -1, or 1 for any positive status
   int32_t value;   // the variable afterwards; it starts as 16000
 };
+
+// Names the case in test listings.
+void PrintTo(const Answer& c, std::ostream* os) { *os << testing::PrintToString(c.input); }
 
 class IntegerReaderTest : public testing::TestWithParam<Answer> {};
 

@@ -33,6 +33,9 @@ struct Field {
   const char* expected;
 };
 
+// Names the case in test listings.
+void PrintTo(const Field& c, std::ostream* os) { *os << testing::PrintToString(c.value); }
+
 class GEditTest : public testing::TestWithParam<Field> {};
 TEST_P(GEditTest, Renders) { EXPECT_EQ(g15_7(GetParam().value), GetParam().expected); }
 

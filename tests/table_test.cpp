@@ -30,6 +30,9 @@ struct TableCase {
   std::string echoed;  // the 50-character name the console echo shows
 };
 
+// Names the case in test listings.
+void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
+
 // Runs the update on a table of the given bytes (none: no table) and returns the table after.
 class TableTest : public testing::TestWithParam<TableCase> {
  protected:
@@ -159,6 +162,9 @@ struct NoValue {
   std::string clock;
   std::string duration_record;
 };
+
+// Names the case in test listings.
+void PrintTo(const NoValue& c, std::ostream* os) { *os << c.name; }
 
 class NoValueTest : public testing::TestWithParam<NoValue> {};
 

@@ -24,6 +24,9 @@ struct Interval {
   bool value;
 };
 
+// Names the case in test listings.
+void PrintTo(const Interval& c, std::ostream* os) { *os << c.start.hour << ":" << c.start.minute << ":" << c.start.second << "." << c.start.hundredths << " to " << c.end.hour << ":" << c.end.minute << ":" << c.end.second << "." << c.end.hundredths; }
+
 class DurationTest : public testing::TestWithParam<Interval> {};
 
 TEST_P(DurationTest, FromTwoReadings) {
