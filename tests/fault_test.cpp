@@ -239,8 +239,17 @@ INSTANTIATE_TEST_SUITE_P(Inputs, ClosedInputTest,
                                          ClosedInput{"dev_null", Input::dev_null}),
                          [](const auto& param_info) { return param_info.param.name; });
 
-// Peak memory of a run that must not hold its input whole (a sanitizer build uses more).
-constexpr long MEMORY_BOUND_KB = 64 * 1024;
+// Peak memory of a plain run started from this process as it is now. A child's peak counts
+// what its parent held when it started it (more so under valgrind or a sanitizer), so runs
+// with large inputs are measured against this rather than against a fixed number.
+long baseline_rss_kb() {
+  ProgramRun run;
+  run.start("4\n", Console::pipe);
+  return run.result.max_rss_kb;
+}
+
+// What a run with a large input may use beyond the baseline: far less than the input.
+constexpr long MARGIN_KB = 5 * 1024;
 
 TEST(FaultTest, ATenMegabyteAnswerLineIsReadInBoundedMemory) {
   ProgramRun run;
@@ -251,10 +260,11 @@ TEST(FaultTest, ATenMegabyteAnswerLineIsReadInBoundedMemory) {
   }
   run.stdin_kind = Input::file;
   run.input_file = run.path("answer");
+  const long baseline = baseline_rss_kb();
   run.start("", Console::pipe);
   EXPECT_EQ(run.result.exit_code, 0);
   EXPECT_NE(run.result.out.find("          4 has been accepted.\r\n"), std::string::npos);
-  EXPECT_LT(run.result.max_rss_kb, MEMORY_BOUND_KB);
+  EXPECT_LT(run.result.max_rss_kb, baseline + MARGIN_KB);
 }
 
 TEST(FaultTest, RandomBinaryAnswersAreRejected) {
@@ -282,9 +292,10 @@ TEST(FaultTest, AHundredMegabyteTableWithALongLastLine) {
     table += "MY PC" + std::string(1'000'000, '-');  // a last line of a megabyte, no line end
     test::write_file(run.path("tu_mardo.dat"), table);
   }
+  const long baseline = baseline_rss_kb();
   run.start("4\n", Console::pipe);
   ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
-  EXPECT_LT(run.result.max_rss_kb, MEMORY_BOUND_KB);
+  EXPECT_LT(run.result.max_rss_kb, baseline + MARGIN_KB);
   const std::string after = run.file("tu_mardo.dat");
   const std::size_t kept = rows * row.size();
   ASSERT_EQ(after.size(), kept + 68);
