@@ -96,11 +96,7 @@ void on_floating_point_error(int, siginfo_t* info, void*) {
     default:
       break;
   }
-  report_error(what);
-  // The trap comes from the program's own arithmetic, never from inside the C library, so
-  // closing the units here keeps what the files were given.
-  run_exit_routine(1);
-  std::_Exit(1);
+  end_on_floating_point_error(what);
 }
 
 }  // namespace

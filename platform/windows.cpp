@@ -95,11 +95,7 @@ LONG WINAPI on_exception(EXCEPTION_POINTERS* info) {
   const char* what = floating_point_error(info);
   if (what == nullptr) return EXCEPTION_CONTINUE_SEARCH;
   _clearfp();
-  report_error(what);
-  // The trap comes from the program's own arithmetic, so closing the units here keeps what
-  // the files were given.
-  run_exit_routine(1);
-  std::_Exit(1);
+  end_on_floating_point_error(what);
 }
 
 }  // namespace
