@@ -92,7 +92,17 @@ void register_exit_routine(ExitRoutine routine);
 // Process start-up: floating-point environment (invalid operation, division by zero and
 // overflow trap and end the run with status 1 after a one-line report on standard error;
 // underflow, denormals and inexact results do not), and console writes that fail report an
-// error instead of ending the process by a signal.
-void start_up();
+// error instead of ending the process by a signal. With `arm_traps` false the traps stay off,
+// as on a system that cannot arm them (tests of that path).
+void start_up(bool arm_traps = true);
+
+// Whether start-up armed the floating-point traps. Where the CPU or the C library cannot (most
+// ARM cores, systems without the C library's extension), the run tests the sticky flags
+// instead with check_floating_point_errors.
+bool floating_point_traps_armed();
+
+// Ends the run exactly as a trap does if invalid operation, division by zero or overflow has
+// been raised and not trapped: one line on standard error, the exit routine, status 1.
+void check_floating_point_errors();
 
 }  // namespace platform

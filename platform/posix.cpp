@@ -1,4 +1,5 @@
-// POSIX implementation of the platform seam (Linux with the GNU C library).
+// POSIX implementation of the platform seam: any POSIX C library; the GNU extension that arms
+// floating-point traps is used where it exists.
 #include <fcntl.h>
 #include <fenv.h>
 #include <signal.h>
@@ -80,23 +81,20 @@ int64_t day_number(int64_t year, int64_t month, int64_t day) {
 }
 
 void on_floating_point_error(int, siginfo_t* info, void*) {
-  const char* what = "floating-point error";
-  switch (info->si_code) {
-    case FPE_FLTDIV:
-    case FPE_INTDIV:
-      what = "floating-point error: division by zero";
-      break;
-    case FPE_FLTOVF:
-    case FPE_INTOVF:
-      what = "floating-point error: overflow";
-      break;
-    case FPE_FLTINV:
-      what = "floating-point error: invalid operation";
-      break;
-    default:
-      break;
-  }
-  end_on_floating_point_error(what);
+  const int code = info->si_code;
+  end_on_floating_point_error(floating_point_error_text(
+      code == FPE_FLTDIV || code == FPE_INTDIV, code == FPE_FLTOVF || code == FPE_INTOVF,
+      code == FPE_FLTINV));
+}
+
+// Unmasks invalid operation, division by zero and overflow. Only some C libraries can, and on
+// many ARM cores the CPU cannot: then the run tests the sticky flags instead.
+bool arm_traps() {
+#if defined(__GLIBC__) || defined(__FreeBSD__)
+  return ::feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != -1;
+#else
+  return false;
+#endif
 }
 
 }  // namespace
@@ -200,14 +198,14 @@ LocalTime local_time() {
   return time;
 }
 
-void start_up() {
+void start_up(bool arm_floating_point_traps) {
   struct sigaction action {};
   action.sa_sigaction = on_floating_point_error;
   action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGFPE, &action, nullptr);
   ::feclearexcept(FE_ALL_EXCEPT);
-  ::feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+  set_floating_point_traps_armed(arm_floating_point_traps && arm_traps());
 
   // A closed pipe or a file size limit must come back as a failed write that the program
   // reports, not end the process before the units are written out.

@@ -67,24 +67,38 @@ IoResult failed(DWORD error) { return IoResult{classify(error), static_cast<int>
 
 HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
-// SSE exceptions arrive as one code; the status register says which flag was raised.
+// The status flags of the trapping thread: SSE's MXCSR, and on 32-bit x86 also the x87 status
+// word. Both keep invalid operation, division by zero and overflow in bits 0, 2 and 3.
+DWORD status_flags(const CONTEXT& context) {
+#if defined(_WIN64)
+  return context.MxCsr;
+#else
+  DWORD flags = context.FloatSave.StatusWord;
+  // The 32-bit context holds MXCSR in its FXSAVE area, at byte 24, when it holds that area.
+  if ((context.ContextFlags & CONTEXT_EXTENDED_REGISTERS) == CONTEXT_EXTENDED_REGISTERS) {
+    DWORD mxcsr = 0;
+    std::memcpy(&mxcsr, context.ExtendedRegisters + 24, sizeof mxcsr);
+    flags |= mxcsr;
+  }
+  return flags;
+#endif
+}
+
+// SSE exceptions arrive as one code; the status flags say which was raised.
 const char* floating_point_error(const EXCEPTION_POINTERS* info) {
   switch (info->ExceptionRecord->ExceptionCode) {
     case EXCEPTION_FLT_DIVIDE_BY_ZERO:
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
-      return "floating-point error: division by zero";
+      return floating_point_error_text(true, false, false);
     case EXCEPTION_FLT_OVERFLOW:
     case EXCEPTION_INT_OVERFLOW:
-      return "floating-point error: overflow";
+      return floating_point_error_text(false, true, false);
     case EXCEPTION_FLT_INVALID_OPERATION:
-      return "floating-point error: invalid operation";
+      return floating_point_error_text(false, false, true);
     case STATUS_FLOAT_MULTIPLE_TRAPS:
     case STATUS_FLOAT_MULTIPLE_FAULTS: {
-      const DWORD flags = info->ContextRecord->MxCsr;
-      if (flags & 0x04) return "floating-point error: division by zero";
-      if (flags & 0x08) return "floating-point error: overflow";
-      if (flags & 0x01) return "floating-point error: invalid operation";
-      return "floating-point error";
+      const DWORD flags = status_flags(*info->ContextRecord);
+      return floating_point_error_text(flags & 0x04, flags & 0x08, flags & 0x01);
     }
     default:
       return nullptr;
@@ -210,11 +224,18 @@ LocalTime local_time() {
   return time;
 }
 
-void start_up() {
+void start_up(bool arm_floating_point_traps) {
   ::AddVectoredExceptionHandler(1, on_exception);
   _clearfp();
-  unsigned int control = 0;
-  _controlfp_s(&control, _MCW_EM & ~(_EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW), _MCW_EM);
+  if (arm_floating_point_traps) {
+    unsigned int control = 0;
+    const unsigned int unmasked = _EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW;
+    _controlfp_s(&control, _MCW_EM & ~unmasked, _MCW_EM);
+    _controlfp_s(&control, 0, 0);
+    set_floating_point_traps_armed((control & unmasked) == 0);
+  } else {
+    set_floating_point_traps_armed(false);
+  }
 }
 
 }  // namespace platform

@@ -42,6 +42,10 @@ ChildResult run_child(const std::string& program, const ChildOptions& options);
 // Whether the tests can give the program a pseudo-terminal as its console here.
 bool terminal_supported();
 
+// Whether the tests run under a CPU emulator (qemu-user), many times slower than the host:
+// the longest calculations are left to the native builds.
+bool under_cpu_emulator();
+
 // The exit status a parent sees when a process ends with `status` (POSIX keeps the low byte).
 int status_seen(int status);
 

@@ -28,6 +28,21 @@ bool drop_privileges() {
   return ::setgroups(0, nullptr) == 0 && ::setgid(NOBODY) == 0 && ::setuid(NOBODY) == 0;
 }
 
+// The emulator that runs the target's programs (qemu-user, with its arguments separated by
+// '|'), or empty for a native build.
+std::vector<std::string> emulator_command() {
+  std::vector<std::string> parts;
+#if defined(TU_MARDO_EMULATOR)
+  std::string rest = TU_MARDO_EMULATOR;
+  for (std::size_t at = rest.find('|'); at != std::string::npos; at = rest.find('|')) {
+    parts.push_back(rest.substr(0, at));
+    rest.erase(0, at + 1);
+  }
+  if (!rest.empty()) parts.push_back(rest);
+#endif
+  return parts;
+}
+
 [[noreturn]] void exec_child(const std::string& program, const ChildOptions& options) {
   if (::chdir(options.directory.c_str()) != 0) ::_exit(126);
   for (const std::string& entry : options.environment) ::putenv(::strdup(entry.c_str()));
@@ -39,9 +54,20 @@ bool drop_privileges() {
   }
   // Opened before privileges are dropped: the unprivileged user may not be able to reach
   // the build tree.
-  const int executable = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
+  const std::vector<std::string> emulator = emulator_command();
+  const int executable = ::open(program.c_str(), O_RDONLY | (emulator.empty() ? O_CLOEXEC : 0));
   if (options.unprivileged && !drop_privileges()) ::_exit(125);
   ::signal(SIGPIPE, SIG_DFL);
+  if (!emulator.empty()) {
+    // The emulator loads the program through the descriptor opened above.
+    std::vector<std::string> words = emulator;
+    words.push_back("/proc/self/fd/" + std::to_string(executable));
+    std::vector<char*> arguments;
+    for (std::string& word : words) arguments.push_back(word.data());
+    arguments.push_back(nullptr);
+    ::execvp(arguments[0], arguments.data());
+    ::_exit(127);
+  }
   char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
   ::fexecve(executable, arguments, environ);
   ::_exit(127);
@@ -156,7 +182,11 @@ ChildResult run_terminal(const std::string& program, const ChildOptions& options
 
 }  // namespace
 
-bool terminal_supported() { return true; }
+// Under a CPU emulator the program's terminal would be the emulator's; the terminal cases run
+// on the host's own build.
+bool terminal_supported() { return !under_cpu_emulator(); }
+
+bool under_cpu_emulator() { return !emulator_command().empty(); }
 
 int status_seen(int status) { return status & 0xFF; }
 

@@ -39,6 +39,9 @@ std::string environment_block(const std::vector<std::string>& extra) {
 
 bool terminal_supported() { return false; }
 
+// Wine runs the program on this CPU.
+bool under_cpu_emulator() { return false; }
+
 int status_seen(int status) { return status; }
 
 int run_restricted(const std::function<int()>& body) { return body(); }

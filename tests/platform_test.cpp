@@ -3,6 +3,8 @@
 
 #include <cfloat>
 #include <cstdlib>
+#include <string>
+#include <tuple>
 
 #include "child_process.hpp"
 #include "platform/platform.hpp"
@@ -13,39 +15,74 @@ volatile double zero = 0.0;
 volatile double big = DBL_MAX;
 volatile double tiny = DBL_MIN;
 
-TEST(PlatformTest, DivisionByZeroEndsTheRunWithStatusOne) {
-  EXPECT_EXIT(
-      {
-        platform::start_up();
-        big = 1.0 / zero;
-      },
-      testing::ExitedWithCode(1), "floating-point error: division by zero");
-}
+struct FloatingPointError {
+  std::string name;
+  void (*raise)();
+  std::string message;
+};
 
-TEST(PlatformTest, OverflowAndInvalidOperationsTrap) {
-  EXPECT_EXIT(
-      {
-        platform::start_up();
-        big = big * 10.0;
-      },
-      testing::ExitedWithCode(1), "floating-point error: overflow");
-  EXPECT_EXIT(
-      {
-        platform::start_up();
-        big = zero / zero;
-      },
-      testing::ExitedWithCode(1), "floating-point error: invalid operation");
-}
+// Names the case in test listings.
+void PrintTo(const FloatingPointError& c, std::ostream* os) { *os << c.name; }
 
-TEST(PlatformTest, UnderflowAndInexactResultsDoNotTrap) {
+// With the traps armed (true) or left off as where the system cannot arm them (false).
+class FloatingPointErrorTest
+    : public testing::TestWithParam<std::tuple<FloatingPointError, bool>> {};
+
+// Where a trap is armed the error ends the run at once; where none is, the check after it
+// does, with the same line and status.
+TEST_P(FloatingPointErrorTest, EndsTheRunWithStatusOneAndItsKind) {
+  const auto& [error, arm] = GetParam();
   EXPECT_EXIT(
       {
-        platform::start_up();
-        tiny = tiny / 1e10;
-        tiny = 1.0 / 3.0 + tiny;
+        platform::start_up(arm);
+        error.raise();
+        platform::check_floating_point_errors();
         std::exit(0);
       },
-      testing::ExitedWithCode(0), "");
+      testing::ExitedWithCode(1), "^floating-point error: " + error.message + "\r?\n$");
+}
+
+std::string kind_and_path(
+    const testing::TestParamInfo<std::tuple<FloatingPointError, bool>>& param_info) {
+  return std::get<0>(param_info.param).name +
+         (std::get<1>(param_info.param) ? "_trapped" : "_flagged");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FloatingPointErrorTest,
+    testing::Combine(
+        testing::Values(
+            FloatingPointError{"division_by_zero", [] { big = 1.0 / zero; }, "division by zero"},
+            FloatingPointError{"overflow", [] { big = big * 10.0; }, "overflow"},
+            FloatingPointError{"invalid", [] { big = zero / zero; }, "invalid operation"}),
+        testing::Bool()),
+    kind_and_path);
+
+TEST(PlatformTest, UnderflowAndInexactResultsDoNotCount) {
+  for (const bool arm : {true, false}) {
+    EXPECT_EXIT(
+        {
+          platform::start_up(arm);
+          tiny = tiny / 1e10;
+          tiny = 1.0 / 3.0 + tiny;
+          platform::check_floating_point_errors();
+          std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+  }
+}
+
+TEST(PlatformTest, StartUpSaysWhetherTheTrapsAreArmed) {
+  platform::start_up(false);
+  EXPECT_FALSE(platform::floating_point_traps_armed());
+  platform::start_up(true);
+  // Most ARM cores cannot trap floating-point errors; x86 and IBM Z can.
+#if defined(__aarch64__) || defined(__arm__)
+  EXPECT_FALSE(platform::floating_point_traps_armed());
+#else
+  EXPECT_TRUE(platform::floating_point_traps_armed());
+#endif
+  platform::start_up(false);  // the other tests of this process do not expect traps
 }
 
 TEST(PlatformTest, TheExitRoutineRunsOnceAndMaySetTheStatus) {
