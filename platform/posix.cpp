@@ -1,10 +1,11 @@
 // POSIX implementation of the platform seam: any POSIX C library; the GNU extension that arms
 // floating-point traps is used where it exists.
+#include <dirent.h>
 #include <fcntl.h>
 #include <fenv.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,24 +17,42 @@
 
 #include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
+#include "platform/posix_interrupts.hpp"
 
 namespace platform {
 namespace {
 
-int64_t read_standard_input(char* buffer, std::size_t capacity) {
-  for (;;) {
-    const ssize_t got = ::read(STDIN_FILENO, buffer, capacity);
-    if (got >= 0) return got;
-    if (errno != EINTR) return -1;
+// Waits until a descriptor left in non-blocking mode (by the program's parent) is ready.
+void wait_until_ready(int fd, short events) {
+  pollfd entry{fd, events, 0};
+  while (::poll(&entry, 1, -1) < 0 && errno == EINTR) {
   }
 }
 
-// Writes all bytes to a descriptor, retrying interrupted and partial writes.
+int64_t read_standard_input(char* buffer, std::size_t capacity) {
+  const posix::InterruptibleWait waiting;
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, buffer, capacity);
+    if (got >= 0) return got;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      wait_until_ready(STDIN_FILENO, POLLIN);
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
+}
+
+// Writes all bytes to a descriptor, retrying interrupted and partial writes, and waiting
+// where the descriptor is in non-blocking mode.
 int write_all(int fd, const char* bytes, std::size_t count) {
   while (count > 0) {
     const ssize_t done = ::write(fd, bytes, count);
     if (done < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        wait_until_ready(fd, POLLOUT);
+        continue;
+      }
       return errno;
     }
     if (done == 0) return EIO;
@@ -97,6 +116,69 @@ bool arm_traps() {
 #endif
 }
 
+bool same_without_regard_to_case(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    const char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
+    const char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+}
+
+// The name as given, or the one entry of the current directory that matches it without regard
+// to ASCII case when the exact name is missing (copied into `found`).
+const char* name_without_regard_to_case(const char* name, char (&found)[NAME_MAX + 1]) {
+  struct stat info {};
+  if (std::strchr(name, '/') != nullptr || ::lstat(name, &info) == 0 || errno != ENOENT) {
+    return name;
+  }
+  DIR* directory = ::opendir(".");
+  if (directory == nullptr) return name;
+  int matches = 0;
+  while (const dirent* entry = ::readdir(directory)) {
+    if (same_without_regard_to_case(entry->d_name, name) &&
+        std::strlen(entry->d_name) < sizeof found) {
+      if (++matches == 1) std::strcpy(found, entry->d_name);
+    }
+  }
+  ::closedir(directory);
+  return matches == 1 ? found : name;
+}
+
+// Locks the whole file against other processes that lock it, waiting for them. Locks that
+// belong to the open file description (Linux) hold however the program's descriptors are
+// used; elsewhere the process's own lock does, the program taking it only once.
+int lock_whole_file(int fd, bool writable) {
+  struct flock lock {};
+  lock.l_type = writable ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // to the end, however far the file grows
+#if defined(F_OFD_SETLKW)
+  constexpr int WAIT_FOR_LOCK = F_OFD_SETLKW;
+#else
+  constexpr int WAIT_FOR_LOCK = F_SETLKW;
+#endif
+  const posix::InterruptibleWait waiting;
+  while (::fcntl(fd, WAIT_FOR_LOCK, &lock) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// Descriptors 0, 1 and 2 that the parent left closed are opened on the null device, so that
+// the files the program opens never take their numbers.
+void open_closed_standard_descriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", O_RDWR | O_NOCTTY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 }  // namespace
 
 ConsoleStreams standard_streams() {
@@ -118,10 +200,14 @@ void report_error(std::string_view text) {
 
 const char* error_text(int system_error) { return std::strerror(system_error); }
 
-IoResult open_file(const char* name, OpenedFile& file) {
-  constexpr int common = O_CLOEXEC | O_NOCTTY;
+IoResult open_file(const char* name, OpenedFile& file, const OpenRules& rules) {
+  char found[NAME_MAX + 1];
+  name = name_without_regard_to_case(name, found);
+  // Non-blocking only for the open itself: a FIFO without a writer must not hold it up.
+  constexpr int common = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   int fd = -1;
   bool created = false;
+  bool writable = true;
   // Two rounds: a file that appears between the two opens of the first round is opened in
   // the second. A dangling link fails both rounds (exclusive creation does not follow it).
   for (int round = 0; round < 2 && fd < 0; ++round) {
@@ -133,17 +219,36 @@ IoResult open_file(const char* name, OpenedFile& file) {
     }
     break;
   }
-  if (fd < 0 && errno != ENOENT) fd = ::open(name, O_RDONLY | common);
-  if (fd < 0 && errno != ENOENT) fd = ::open(name, O_WRONLY | common);
+  if (fd < 0 && errno != ENOENT) {
+    fd = ::open(name, O_RDONLY | common);
+    writable = false;
+  }
+  if (fd < 0 && errno != ENOENT) {
+    fd = ::open(name, O_WRONLY | common);
+    writable = true;
+  }
   if (fd < 0) return failed(errno);
 
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  int refused = 0;
+  if (::fstat(fd, &info) != 0) {
+    refused = errno;
+  } else if (S_ISDIR(info.st_mode)) {
+    refused = EISDIR;
+  } else if (rules.regular_file_only && !S_ISREG(info.st_mode)) {
+    refused = EINVAL;
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    refused = errno;
+  } else if (rules.exclusive) {
+    refused = lock_whole_file(fd, writable);
+  }
+  if (refused != 0) {
     ::close(fd);
-    return failed(EISDIR);
+    return failed(refused);
   }
   file.handle = fd;
   file.created = created;
+  file.writable = writable;
   return {};
 }
 
@@ -171,6 +276,21 @@ IoResult seek_file(FileHandle file, int64_t offset) {
   return {};
 }
 
+IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
+  struct stat info {};
+  if (::fstat(as_fd(file), &info) != 0) return failed(errno);
+  const int64_t end = offset + count;
+  if (!S_ISREG(info.st_mode) || end <= info.st_size) return {};
+  const int error = ::posix_fallocate(as_fd(file), static_cast<off_t>(info.st_size),
+                                      static_cast<off_t>(end - info.st_size));
+  if (error == 0) return {};
+  // A file system that cannot reserve space leaves the failure to the write itself.
+  if (error == EOPNOTSUPP || error == EINVAL || error == ENODEV) return {};
+  // Whatever a failed reservation added goes again.
+  (void)::ftruncate(as_fd(file), info.st_size);
+  return failed(error);
+}
+
 IoResult set_file_end(FileHandle file, int64_t offset) {
   struct stat info {};
   if (::fstat(as_fd(file), &info) != 0) return failed(errno);
@@ -187,9 +307,15 @@ LocalTime local_time() {
   const seconds whole = floor<seconds>(since_epoch);
   const time_t clock_seconds = static_cast<time_t>(whole.count());
   tm fields{};
+  tm utc{};
   ::localtime_r(&clock_seconds, &fields);
+  ::gmtime_r(&clock_seconds, &utc);
   LocalTime time;
   time.day = day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday);
+  const int64_t utc_day = day_number(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
+  time.utc_offset = static_cast<int32_t>(
+      (time.day - utc_day) * 86400 + (fields.tm_hour - utc.tm_hour) * 3600 +
+      (fields.tm_min - utc.tm_min) * 60 + (fields.tm_sec - utc.tm_sec));
   time.hour = static_cast<int16_t>(fields.tm_hour);
   time.minute = static_cast<int16_t>(fields.tm_min);
   // A leap second shows as 60; the clock fields hold 0..59.
@@ -199,6 +325,8 @@ LocalTime local_time() {
 }
 
 void start_up(bool arm_floating_point_traps) {
+  open_closed_standard_descriptors();
+  posix::install_interrupt_handlers();
   struct sigaction action {};
   action.sa_sigaction = on_floating_point_error;
   action.sa_flags = SA_SIGINFO;

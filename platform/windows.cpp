@@ -10,6 +10,7 @@
 
 #include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
+#include "platform/windows_interrupts.hpp"
 
 namespace platform {
 namespace {
@@ -24,6 +25,7 @@ bool is_console(HANDLE handle) {
 }
 
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
+  const windows::InterruptibleWait waiting;
   DWORD got = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
   if (::ReadFile(standard_handle(STD_INPUT_HANDLE), buffer, wanted, &got, nullptr)) return got;
@@ -151,19 +153,37 @@ const char* error_text(int system_error) {
   return text;
 }
 
-IoResult open_file(const char* name, OpenedFile& file) {
+IoResult open_file(const char* name, OpenedFile& file, const OpenRules& rules) {
+  // The file system ignores case already.
   constexpr DWORD SHARE = FILE_SHARE_READ | FILE_SHARE_WRITE;
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD error = 0;
   const DWORD tries[] = {GENERIC_READ | GENERIC_WRITE, GENERIC_READ, GENERIC_WRITE};
-  for (DWORD access : tries) {
-    handle = ::CreateFileA(name, access, SHARE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD access = 0;
+  for (DWORD each : tries) {
+    handle = ::CreateFileA(name, each, SHARE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     error = ::GetLastError();
+    access = each;
     if (handle != INVALID_HANDLE_VALUE) break;
   }
   if (handle == INVALID_HANDLE_VALUE) return failed(error);
+  DWORD refused = 0;
+  if (rules.regular_file_only && ::GetFileType(handle) != FILE_TYPE_DISK) {
+    refused = ERROR_INVALID_FUNCTION;
+  } else if (rules.exclusive) {
+    // The whole file and any length it may grow to, waited for.
+    OVERLAPPED from_start{};
+    const windows::InterruptibleWait waiting;
+    const DWORD kind = (access & GENERIC_WRITE) != 0 ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+    if (!::LockFileEx(handle, kind, 0, MAXDWORD, MAXDWORD, &from_start)) refused = ::GetLastError();
+  }
+  if (refused != 0) {
+    ::CloseHandle(handle);
+    return failed(refused);
+  }
   file.handle = reinterpret_cast<FileHandle>(handle);
   file.created = error != ERROR_ALREADY_EXISTS;
+  file.writable = (access & GENERIC_WRITE) != 0;
   return {};
 }
 
@@ -189,6 +209,21 @@ IoResult seek_file(FileHandle file, int64_t offset) {
   return {};
 }
 
+IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
+  const HANDLE handle = as_handle(file);
+  LARGE_INTEGER size{};
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size) ||
+      offset + count <= size.QuadPart) {
+    return {};
+  }
+  // Clusters for the new end, without moving the end itself.
+  FILE_ALLOCATION_INFO room{};
+  room.AllocationSize.QuadPart = offset + count;
+  if (::SetFileInformationByHandle(handle, FileAllocationInfo, &room, sizeof room)) return {};
+  const DWORD error = ::GetLastError();
+  return classify(error) == IoFailure::no_space ? failed(error) : IoResult{};
+}
+
 IoResult set_file_end(FileHandle file, int64_t offset) {
   const HANDLE handle = as_handle(file);
   if (::GetFileType(handle) != FILE_TYPE_DISK) return {};
@@ -208,15 +243,25 @@ IoResult set_file_end(FileHandle file, int64_t offset) {
 void close_file(FileHandle file) { ::CloseHandle(as_handle(file)); }
 
 LocalTime local_time() {
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  FILETIME since_1601;
-  ::SystemTimeToFileTime(&now, &since_1601);
-  ULARGE_INTEGER ticks;
-  ticks.LowPart = since_1601.dwLowDateTime;
-  ticks.HighPart = since_1601.dwHighDateTime;
+  // One reading of the system clock, turned into local time with the zone's rules for it.
+  FILETIME utc_ticks;
+  ::GetSystemTimeAsFileTime(&utc_ticks);
+  SYSTEMTIME utc, now;
+  ::FileTimeToSystemTime(&utc_ticks, &utc);
+  if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &now)) now = utc;
+  FILETIME local_ticks;
+  ::SystemTimeToFileTime(&now, &local_ticks);
+  ULARGE_INTEGER local, universal;
+  local.LowPart = local_ticks.dwLowDateTime;
+  local.HighPart = local_ticks.dwHighDateTime;
+  universal.LowPart = utc_ticks.dwLowDateTime;
+  universal.HighPart = utc_ticks.dwHighDateTime;
+  constexpr int64_t TICKS_PER_SECOND = 10000000;
   LocalTime time;
-  time.day = static_cast<int64_t>(ticks.QuadPart / 864000000000ULL);
+  time.day = static_cast<int64_t>(local.QuadPart / 864000000000ULL);
+  time.utc_offset = static_cast<int32_t>(
+      (static_cast<int64_t>(local.QuadPart / TICKS_PER_SECOND) -
+       static_cast<int64_t>(universal.QuadPart / TICKS_PER_SECOND)));
   time.hour = static_cast<int16_t>(now.wHour);
   time.minute = static_cast<int16_t>(now.wMinute);
   time.second = static_cast<int16_t>(now.wSecond);
@@ -225,6 +270,17 @@ LocalTime local_time() {
 }
 
 void start_up(bool arm_floating_point_traps) {
+  // Standard handles the parent did not give are the null device.
+  const DWORD standard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  for (DWORD which : standard) {
+    const HANDLE handle = ::GetStdHandle(which);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) continue;
+    const HANDLE null = ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (null != INVALID_HANDLE_VALUE) ::SetStdHandle(which, null);
+  }
+  windows::install_interrupt_handler();
   ::AddVectoredExceptionHandler(1, on_exception);
   _clearfp();
   if (arm_floating_point_traps) {

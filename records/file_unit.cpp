@@ -56,7 +56,7 @@ int peek_byte(FileUnit& unit) {
 int32_t start_reading(FileUnit& unit) {
   if (unit.past_end) return -1;
   if (unit.at_end) {
-    if (const int32_t status = file_write_out(unit)) return status;
+    if (const int32_t status = file_complete(unit)) return status;
     unit.at_end = false;
   }
   if (!unit.holds_input) {
@@ -103,7 +103,8 @@ int32_t pass_rest_of_record(FileUnit& unit) {
 
 }  // namespace
 
-int32_t file_open(FileUnit& unit, int16_t number, std::string_view name) {
+int32_t file_open(FileUnit& unit, int16_t number, std::string_view name,
+                  const platform::OpenRules& rules) {
   if (name.empty() || name.size() > static_cast<std::size_t>(MAX_FILE_NAME) ||
       name.find('\0') != std::string_view::npos) {
     return STATUS_OPEN_FAILED;
@@ -112,7 +113,7 @@ int32_t file_open(FileUnit& unit, int16_t number, std::string_view name) {
   std::memcpy(zero_terminated, name.data(), name.size());
   zero_terminated[name.size()] = '\0';
   platform::OpenedFile opened;
-  if (!platform::open_file(zero_terminated, opened)) return STATUS_OPEN_FAILED;
+  if (!platform::open_file(zero_terminated, opened, rules)) return STATUS_OPEN_FAILED;
 
   unit.number = number;
   std::memcpy(unit.name, zero_terminated, name.size() + 1);
@@ -125,19 +126,19 @@ int32_t file_open(FileUnit& unit, int16_t number, std::string_view name) {
   unit.dirty = false;
   unit.at_end = opened.created;
   unit.past_end = false;
+  unit.writable = opened.writable;
+  unit.cut_pending = false;
   return 0;
 }
 
 int32_t file_begin_output(FileUnit& unit) {
   if (unit.past_end) return -1;
   if (!unit.at_end) {
-    const int64_t cut = unit.position();
-    if (const auto result = platform::set_file_end(unit.handle, cut); !result) {
-      unit.system_error = result.system_error;
-      return write_status(result);
-    }
+    if (!unit.writable) return STATUS_ACCESS_DENIED;
+    const int64_t from = unit.position();
     unit.at_end = true;
-    unit.origin = cut;
+    unit.cut_pending = true;
+    unit.origin = from;
     unit.filled = 0;
     unit.next = 0;
     unit.holds_input = false;
@@ -167,15 +168,14 @@ int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_c
 
 int32_t file_write_out(FileUnit& unit) {
   if (!unit.dirty) return 0;
-  // Bytes that cannot be written are dropped: the failure is reported once, by the statement
-  // (or the exit processing) during which it happens.
+  // Bytes that cannot be written are dropped, and the file ends where it did: the failure is
+  // reported once, by the statement (or the exit processing) during which it happens.
   const int32_t count = unit.filled;
   unit.dirty = false;
   unit.filled = 0;
   const int64_t offset = unit.origin;
-  unit.origin += count;
-  platform::IoResult result;
-  if (unit.os_offset != offset) {
+  platform::IoResult result = platform::reserve_file(unit.handle, offset, count);
+  if (result && unit.os_offset != offset) {
     result = platform::seek_file(unit.handle, offset);
     if (result) unit.os_offset = offset;
   }
@@ -183,9 +183,22 @@ int32_t file_write_out(FileUnit& unit) {
   if (!result) {
     unit.os_offset = -1;
     unit.system_error = result.system_error;
+    unit.cut_pending = false;  // what the file held behind the output stays
     return write_status(result);
   }
+  unit.origin += count;
   unit.os_offset = unit.origin;
+  return 0;
+}
+
+int32_t file_complete(FileUnit& unit) {
+  if (const int32_t status = file_write_out(unit)) return status;
+  if (!unit.cut_pending) return 0;
+  unit.cut_pending = false;
+  if (const auto result = platform::set_file_end(unit.handle, unit.origin); !result) {
+    unit.system_error = result.system_error;
+    return write_status(result);
+  }
   return 0;
 }
 
@@ -205,7 +218,7 @@ int32_t file_read_record(FileUnit& unit, const TextField* fields, int32_t count)
 
 int32_t file_rewind(FileUnit& unit) {
   if (unit.at_end) {
-    if (const int32_t status = file_write_out(unit)) return status;
+    if (const int32_t status = file_complete(unit)) return status;
     unit.at_end = false;
   }
   unit.past_end = false;

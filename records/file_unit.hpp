@@ -1,5 +1,11 @@
 // A formatted sequential file behind a numbered unit: the 1024-byte block buffer, the cut of
-// the file at the first output statement, record reading, rewinding and the final write-out.
+// the file behind the output that replaces its old content, record reading, rewinding and the
+// final write-out.
+//
+// Output never loses what the file held before its replacement is on disk: room for each
+// block is reserved before the block is written, and the old bytes behind the new ones are cut
+// off only once the new ones are written (when the unit is completed: flushed, read, rewound
+// or closed). A failed write cancels the cut, so the file keeps what it had.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +31,8 @@ struct FileUnit {
   bool dirty = false;       // the buffer holds output not yet written
   bool at_end = false;      // nothing follows the current position in the file
   bool past_end = false;    // a read met the end of the file
+  bool writable = true;     // connected for writing
+  bool cut_pending = false; // output replaced old bytes: the file ends behind it once written
   int system_error = 0;     // of the last failed write, for the message
 
   int64_t position() const { return origin + (holds_input ? next : filled); }
@@ -37,15 +45,19 @@ struct TextField {
   int32_t width;  // field width, or -1 for the variable's length
 };
 
-int32_t file_open(FileUnit& unit, int16_t number, std::string_view name);
+int32_t file_open(FileUnit& unit, int16_t number, std::string_view name,
+                  const platform::OpenRules& rules);
 
-// Start of an output statement: -1 after the end of file was met; otherwise the file is cut
-// at the current position unless nothing follows it already.
+// Start of an output statement: -1 after the end of file was met; 6421 on a unit connected
+// for reading only. Output on a unit that something follows replaces what follows: the file
+// is cut at its end once it is written.
 int32_t file_begin_output(FileUnit& unit);
 // One record, ended by CR LF unless the line continues.
 int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_continues);
-// Writes out the buffer if it holds output.
+// Writes out the buffer if it holds output, into room reserved first.
 int32_t file_write_out(FileUnit& unit);
+// Writes out the buffer, then cuts the old bytes behind the output if it replaced them.
+int32_t file_complete(FileUnit& unit);
 
 // One read statement: the record's text fields in order, then the rest of the record passed
 // over. No fields: the record is passed over. 0, -1 at end of file, or a positive status.

@@ -59,10 +59,18 @@ inline constexpr int32_t MAX_UNITS = 61;
 // routine. Called once at process start; tests call it again to start afresh.
 void start_up(const platform::ConsoleStreams& streams);
 
+// What a file must be beyond the keywords.
+struct UnitRules {
+  bool regular_file_only = false;  // a FIFO, a device or a socket does not open
+  bool exclusive = false;  // locked against other processes from the open to the close; waited for
+};
+
 // Connects a numbered unit to a file. `status` ("UNKNOWN") and `form` ("FORMATTED") may be
-// empty; they are compared without regard to case and trailing blanks.
+// empty; they are compared without regard to case and trailing blanks. When the exact name is
+// missing and exactly one file of the directory matches it without regard to case, that file
+// is connected.
 int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view status = {},
-                  std::string_view form = {});
+                  std::string_view form = {}, const UnitRules& rules = {});
 
 int32_t begin_write(UnitId unit, std::string_view format, bool want_status);
 int32_t put_text(const char* bytes, int32_t length);
@@ -78,6 +86,10 @@ int32_t get_text(char* bytes, int32_t length);
 int32_t end_read();
 
 int32_t rewind_unit(int16_t unit);
+
+// Writes out what the unit holds and completes its replacement of the file's old content, so
+// that a failure comes back as a status instead of at the exit processing.
+int32_t flush_unit(int16_t unit);
 
 // Ends the console's open line if a record still owes its line end; keeps it owed.
 void finish_console_line();

@@ -42,6 +42,16 @@ detail::Record record;
 FileUnit units[MAX_UNITS];
 int32_t units_connected = 0;
 
+// An interrupt that comes while the service changes a unit waits until the change is whole:
+// no half-rendered record reaches a file, and the exit processing finds every unit between
+// two statements.
+struct HeldInterrupts {
+  HeldInterrupts() { platform::hold_interrupts(); }
+  ~HeldInterrupts() { platform::release_interrupts(); }
+  HeldInterrupts(const HeldInterrupts&) = delete;
+  HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+};
+
 FileUnit* find_unit(UnitId number) {
   for (int32_t i = 0; i < units_connected; ++i) {
     if (units[i].number == number) return &units[i];
@@ -212,13 +222,17 @@ void start_up(const platform::ConsoleStreams& streams) {
 }
 
 int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view status,
-                  std::string_view form) {
+                  std::string_view form, const UnitRules& rules) {
+  const HeldInterrupts held;
   if (!status.empty() && !keyword_is(status, "UNKNOWN")) return STATUS_BAD_KEYWORD;
   if (!form.empty() && !keyword_is(form, "FORMATTED")) return STATUS_BAD_KEYWORD;
   if (find_unit(unit) != nullptr) return STATUS_UNIT_IN_USE;
   if (units_connected == MAX_UNITS) return STATUS_TOO_MANY_UNITS;
   FileUnit& slot = units[units_connected];
-  if (const int32_t result = detail::file_open(slot, unit, file_name)) return result;
+  platform::OpenRules open_rules;
+  open_rules.regular_file_only = rules.regular_file_only;
+  open_rules.exclusive = rules.exclusive;
+  if (const int32_t result = detail::file_open(slot, unit, file_name, open_rules)) return result;
   ++units_connected;
   return 0;
 }
@@ -256,6 +270,7 @@ int32_t put_real32(float value) {
 }
 
 int32_t end_write() {
+  const HeldInterrupts held;
   if (!statement.active || statement.reading) return STATUS_OUT_OF_ORDER;
   const int32_t status = statement.status != 0 ? statement.status : write_statement();
   return finish_statement(status);
@@ -274,32 +289,44 @@ int32_t get_text(char* bytes, int32_t length) {
 }
 
 int32_t end_read() {
+  const HeldInterrupts held;
   if (!statement.active || !statement.reading) return STATUS_OUT_OF_ORDER;
   const int32_t status = statement.status != 0 ? statement.status : read_statement();
   return finish_statement(status);
 }
 
 int32_t rewind_unit(int16_t unit) {
+  const HeldInterrupts held;
   FileUnit* connected = find_unit(unit);
   if (connected == nullptr) return 0;
   return detail::file_rewind(*connected);
 }
 
+int32_t flush_unit(int16_t unit) {
+  const HeldInterrupts held;
+  FileUnit* connected = find_unit(unit);
+  if (connected == nullptr) return STATUS_NOT_CONNECTED;
+  return detail::file_complete(*connected);
+}
+
 void finish_console_line() {
+  const HeldInterrupts held;
   if (const int32_t status = detail::console_finish_line()) fail_console(status);
 }
 
 void write_standard_output(std::string_view bytes) {
+  const HeldInterrupts held;
   const int32_t status =
       detail::console_write_bytes(bytes.data(), static_cast<int32_t>(bytes.size()));
   if (status != 0) fail_console(status);
 }
 
 int32_t close_all_units(int32_t exit_status) {
+  const HeldInterrupts held;
   bool file_lost = false;
   for (int32_t i = 0; i < units_connected; ++i) {
     FileUnit& unit = units[i];
-    if (detail::file_write_out(unit) != 0) {
+    if (detail::file_complete(unit) != 0) {
       file_lost = true;
       char text[MAX_MESSAGE];
       std::snprintf(text, sizeof text, "Error writing %s: %s", unit.name,
@@ -310,7 +337,9 @@ int32_t close_all_units(int32_t exit_status) {
   }
   units_connected = 0;
   const bool console_lost = !detail::console_close();
-  if (console_lost) report_console_failure();
+  // An interrupt (a negative status) ends the process anyway, and after a hang-up the console
+  // is gone by design: its one line names the interrupt.
+  if (console_lost && exit_status >= 0) report_console_failure();
   if (exit_status != 0) return exit_status;
   if (file_lost) return WRITE_OUT_FAILED;
   return console_lost ? CONSOLE_FAILED : 0;

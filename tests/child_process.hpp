@@ -25,6 +25,14 @@ struct ChildOptions {
   // The reader of standard output stops and closes its end after this many bytes.
   std::size_t stdout_close_after = static_cast<std::size_t>(-1);
   int timeout_seconds = 600;
+  // Sent to the child once its standard output holds `signal_after` (0: none). On a terminal
+  // SIGINT is Ctrl-C typed, and SIGHUP the terminal's closing.
+  int signal = 0;
+  std::string signal_after;
+  bool stderr_closed = false;
+  bool nonblocking = false;  // standard input and output in non-blocking mode
+  int input_delay_ms = 0;    // the input is written only after this wait
+  int output_pause_ms = 0;   // standard output is not read for this long at the start
 };
 
 struct ChildResult {

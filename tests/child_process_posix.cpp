@@ -77,24 +77,32 @@ void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NON
 
 // Feeds the input and gathers both outputs until the child has closed them.
 // A pipe is closed once the input is written, so that the child meets the end of its input.
-void pump(int input_fd, bool close_input, const std::string& input, int out_fd, int err_fd,
-          pid_t child, int timeout_seconds, std::size_t out_limit, ChildResult& result) {
+// On a terminal (`close_input` false) the input and output descriptors are the terminal's.
+void pump(int input_fd, bool close_input, int out_fd, int err_fd, pid_t child,
+          const ChildOptions& options, ChildResult& result) {
+  using Clock = std::chrono::steady_clock;
+  const std::string& input = options.input;
   std::size_t written = 0;
   if (close_input && input.empty() && input_fd >= 0) {
     ::close(input_fd);
     input_fd = -1;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  const auto started = Clock::now();
+  const auto deadline = started + std::chrono::seconds(options.timeout_seconds);
+  const auto input_from = started + std::chrono::milliseconds(options.input_delay_ms);
+  const auto output_from = started + std::chrono::milliseconds(options.output_pause_ms);
+  bool signalled = options.signal == 0;
   if (input_fd >= 0) set_nonblocking(input_fd);
   while (out_fd >= 0 || err_fd >= 0) {
+    const auto now = Clock::now();
     pollfd fds[3];
     int count = 0;
     int in_index = -1, out_index = -1, err_index = -1;
-    if (input_fd >= 0 && written < input.size()) {
+    if (input_fd >= 0 && written < input.size() && now >= input_from) {
       in_index = count;
       fds[count++] = pollfd{input_fd, POLLOUT, 0};
     }
-    if (out_fd >= 0) {
+    if (out_fd >= 0 && now >= output_from) {
       out_index = count;
       fds[count++] = pollfd{out_fd, POLLIN, 0};
     }
@@ -102,11 +110,11 @@ void pump(int input_fd, bool close_input, const std::string& input, int out_fd, 
       err_index = count;
       fds[count++] = pollfd{err_fd, POLLIN, 0};
     }
-    if (std::chrono::steady_clock::now() > deadline) {
+    if (now > deadline) {
       ::kill(child, SIGKILL);
       break;
     }
-    if (::poll(fds, static_cast<nfds_t>(count), 200) < 0 && errno != EINTR) break;
+    if (::poll(fds, static_cast<nfds_t>(count), 20) < 0 && errno != EINTR) break;
     if (in_index >= 0 && (fds[in_index].revents & (POLLOUT | POLLERR | POLLHUP))) {
       const ssize_t done = ::write(input_fd, input.data() + written, input.size() - written);
       if (done > 0) written += static_cast<std::size_t>(done);
@@ -128,13 +136,27 @@ void pump(int input_fd, bool close_input, const std::string& input, int out_fd, 
       }
     };
     if (out_index >= 0) drain(fds[out_index], out_fd, result.out);
-    if (out_fd >= 0 && result.out.size() >= out_limit) {
+    if (out_fd >= 0 && result.out.size() >= options.stdout_close_after) {
       ::close(out_fd);
       out_fd = -1;
     }
     if (err_index >= 0) drain(fds[err_index], err_fd, result.err);
+    if (!signalled && result.out.find(options.signal_after) != std::string::npos) {
+      signalled = true;
+      if (options.signal == SIGINT && !close_input) {
+        (void)::write(input_fd, "\x03", 1);  // Ctrl-C, typed
+      } else if (options.signal == SIGHUP && !close_input) {
+        // The terminal goes away: its closing sends the hang-up.
+        ::close(input_fd);
+        input_fd = -1;
+        if (out_fd >= 0) ::close(out_fd);
+        out_fd = -1;
+      } else {
+        ::kill(child, options.signal);
+      }
+    }
   }
-  if (close_input && input_fd >= 0) ::close(input_fd);
+  if (input_fd >= 0) ::close(input_fd);
   if (out_fd >= 0) ::close(out_fd);
   if (err_fd >= 0) ::close(err_fd);
 }
@@ -173,9 +195,7 @@ ChildResult run_terminal(const std::string& program, const ChildOptions& options
   }
   ::close(err_pipe[1]);
   ChildResult result;
-  pump(master, false, options.input, ::dup(master), err_pipe[0], child, options.timeout_seconds,
-       options.stdout_close_after, result);
-  ::close(master);
+  pump(master, false, ::dup(master), err_pipe[0], child, options, result);
   wait_for(child, result);
   return result;
 }
@@ -238,7 +258,15 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
         ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
         break;
     }
-    ::dup2(err_pipe[1], STDERR_FILENO);
+    if (options.stderr_closed) {
+      ::close(STDERR_FILENO);
+    } else {
+      ::dup2(err_pipe[1], STDERR_FILENO);
+    }
+    if (options.nonblocking) {
+      set_nonblocking(STDIN_FILENO);
+      set_nonblocking(STDOUT_FILENO);
+    }
     exec_child(program, options);
   }
   ::close(in_pipe[0]);
@@ -255,8 +283,7 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
     ::close(in_fd);
     in_fd = -1;
   }
-  pump(in_fd, true, options.input, out_fd, err_pipe[0], child, options.timeout_seconds,
-       options.stdout_close_after, result);
+  pump(in_fd, true, out_fd, err_pipe[0], child, options, result);
   wait_for(child, result);
   return result;
 }

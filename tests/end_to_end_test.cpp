@@ -371,7 +371,7 @@ TEST(EndToEndTest, AReadOnlyPiTstIsAWriteError) {
   test::write_file(run.path("PI.Tst"), "old log\r\n");
   test::make_read_only(run.path("PI.Tst"));
   if (!test::read_only_holds(run.path("PI.Tst"))) GTEST_SKIP() << "read-only files can be written here";
-  run.unprivileged = true;
+  run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(903));
   const std::string tail = "Speed test data: dimension is     2\r\nWrite error.\r\nReturn code 903\r\n\r\n";

@@ -20,12 +20,7 @@ struct ProgramRun {
       : program_(std::move(program)) {}
 
   std::string clock;  // readings for the scripted clock; empty: 10:00:00.00, 10:00:00.50
-  bool unprivileged = false;
-  Input stdin_kind = Input::pipe;
-  std::string input_file;
-  Output stdout_kind = Output::pipe;
-  long file_size_limit = -1;
-  std::size_t stdout_close_after = static_cast<std::size_t>(-1);
+  ChildOptions options;  // how the child is started; its directory is this run's own
   ChildResult result;
 
   std::string path(const std::string& name) const { return dir_.file(name); }
@@ -33,18 +28,12 @@ struct ProgramRun {
   bool exists(const std::string& name) const { return file_exists(path(name)); }
 
   void start(const std::string& input, Console console) {
-    ChildOptions options;
-    options.directory = dir_.path();
-    options.input = input;
-    options.terminal = console == Console::terminal;
-    options.unprivileged = unprivileged;
-    options.stdin_kind = stdin_kind;
-    options.input_file = input_file;
-    options.stdout_kind = stdout_kind;
-    options.file_size_limit = file_size_limit;
-    options.stdout_close_after = stdout_close_after;
-    if (!clock.empty()) options.environment.push_back("TU_MARDO_SCRIPTED_CLOCK=" + clock);
-    result = run_child(program_, options);
+    ChildOptions run_options = options;
+    run_options.directory = dir_.path();
+    run_options.input = input;
+    run_options.terminal = console == Console::terminal;
+    if (!clock.empty()) run_options.environment.push_back("TU_MARDO_SCRIPTED_CLOCK=" + clock);
+    result = run_child(program_, run_options);
   }
 
  private:

@@ -1,5 +1,6 @@
 // The test build's clock: readings come from TU_MARDO_SCRIPTED_CLOCK, a list of times
-// "[day/]hh:mm:ss.cc" separated by blanks, one per reading (the last one repeats). Without
+// "[day/]hh:mm:ss.cc[+hhmm|-hhmm]" separated by blanks, one per reading (the last one repeats);
+// the optional suffix is the zone's offset from UTC. Without
 // it every run reads 10:00:00.00 and then 10:00:00.50, as the golden runs do.
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,15 @@ void read_clock(ClockReading& reading) {
   } else {
     std::sscanf(entry, "%d:%d:%d.%d", &hour, &minute, &second, &hundredths);
   }
+  int offset = 0;
+  const char* time_end = entry;
+  while (*time_end != '\0' && *time_end != ' ' && *time_end != '+' && *time_end != '-') ++time_end;
+  if (*time_end == '+' || *time_end == '-') {
+    const int hhmm = std::atoi(time_end + 1);
+    offset = (hhmm / 100 * 3600 + hhmm % 100 * 60) * (*time_end == '-' ? -1 : 1);
+  }
   reading.day = day;
+  reading.utc_offset = offset;
   reading.hour = static_cast<int16_t>(hour);
   reading.minute = static_cast<int16_t>(minute);
   reading.second = static_cast<int16_t>(second);

@@ -203,7 +203,7 @@ TEST(TableRunTest, AFailureBeforeTheValueLeavesTheTableAlone) {
   test::write_file(run.path("PI.Tst"), "old\r\n");
   test::make_read_only(run.path("PI.Tst"));
   if (!test::read_only_holds(run.path("PI.Tst"))) GTEST_SKIP() << "read-only files can be written here";
-  run.unprivileged = true;
+  run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(903));
   EXPECT_FALSE(run.exists("tu_mardo.dat"));
@@ -215,7 +215,7 @@ TEST(TableRunTest, AReadOnlyTableEndsTheRunWith912) {
   write_file(run.path("tu_mardo.dat"), "MY PC\r\n");
   test::make_read_only(run.path("tu_mardo.dat"));
   if (!test::read_only_holds(run.path("tu_mardo.dat"))) GTEST_SKIP() << "read-only files can be written here";
-  run.unprivileged = true;
+  run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(912));
   const std::string tail = "Pi = 3.1415\r\nError reading/writing benchmark file.\r\nReturn code 912\r\n\r\n";

@@ -7,9 +7,11 @@ namespace {
 
 using tu_mardo::ClockReading;
 
-ClockReading at(int64_t day, int hour, int minute, int second, int hundredths) {
+ClockReading at(int64_t day, int hour, int minute, int second, int hundredths,
+                int32_t utc_offset = 0) {
   ClockReading r;
   r.day = day;
+  r.utc_offset = utc_offset;
   r.hour = static_cast<int16_t>(hour);
   r.minute = static_cast<int16_t>(minute);
   r.second = static_cast<int16_t>(second);
@@ -50,7 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
         Interval{at(20000, 23, 59, 59, 0), at(20001, 0, 0, 1, 0), 2.0f, true},
         Interval{at(20000, 23, 0, 0, 0), at(20002, 1, 0, 0, 0), 93600.0f, true},
         // A clock set back within the day still enters in full: no value.
-        Interval{at(0, 12, 0, 5, 0), at(0, 12, 0, 0, 0), -5.0f, false}));
+        Interval{at(0, 12, 0, 5, 0), at(0, 12, 0, 0, 0), -5.0f, false},
+        // Daylight saving begins (01:59:59 CET, 03:00:01.50 CEST) and ends (02:59:59 CEST,
+        // 02:00:02 CET): only the seconds between the two instants count.
+        Interval{at(0, 1, 59, 59, 0, 3600), at(0, 3, 0, 1, 50, 7200), 2.5f, true},
+        Interval{at(0, 2, 59, 59, 0, 7200), at(0, 2, 0, 2, 0, 3600), 3.0f, true}));
 
 TEST(BenchValueTest, SquareOfTheDigitsTimesTheFloatFactorOverTheDuration) {
   // The factor is the float nearest 0.0006, which shows in the last bits.

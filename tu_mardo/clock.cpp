@@ -10,6 +10,7 @@ void read_clock(ClockReading& reading) {
   reading.second = now.second;
   reading.hundredths = static_cast<int16_t>(static_cast<uint16_t>(now.millisecond) / 10u);
   reading.day = now.day;
+  reading.utc_offset = now.utc_offset;
 }
 
 }  // namespace tu_mardo

@@ -10,7 +10,10 @@ struct ClockReading {
   int16_t minute = 0;
   int16_t second = 0;
   int16_t hundredths = 0;
-  int64_t day = 0;  // calendar day number; never printed, only for runs that pass midnight
+  // Never printed: the calendar day number, for runs that pass midnight, and the seconds the
+  // local time is ahead of UTC, for runs over a change of the zone's offset (daylight saving).
+  int64_t day = 0;
+  int32_t utc_offset = 0;
 };
 
 // Reads the local time once. The shipped program reads the system clock; the test build links

@@ -34,7 +34,12 @@ TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
   // An empty or missing table has no name to keep: the field stays blank (zero bytes would
   // make the hand-kept text table a binary file).
   std::memset(last_line, ' ', sizeof last_line);
-  if (records::open_unit(TABLE, "tu_mardo.dat", "UNKNOWN", "Formatted") != 0) {
+  // Only a regular file: a FIFO or a device would block the run or feed it for ever. Other
+  // runs wait for the lock until this one has written the table out.
+  records::UnitRules rules;
+  rules.regular_file_only = true;
+  rules.exclusive = true;
+  if (records::open_unit(TABLE, "tu_mardo.dat", "UNKNOWN", "Formatted", rules) != 0) {
     return TableUpdate::open_failed;
   }
 
@@ -66,7 +71,10 @@ TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
 
   // Output after reading cuts the table at the start of the record it replaces.
   const std::string_view field(last_line, sizeof last_line);
-  if (to_file(TABLE, "(a50, 1x, g15.7)", field, bench_value) != 0) {
+  // Written out here, not at the exit, so that a full disk is this step's failure; the old
+  // record goes only once the new one is on disk.
+  if (to_file(TABLE, "(a50, 1x, g15.7)", field, bench_value) != 0 ||
+      records::flush_unit(TABLE) != 0) {
     return TableUpdate::transfer_failed;
   }
   std::memcpy(name, last_line, sizeof name);

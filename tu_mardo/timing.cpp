@@ -8,8 +8,12 @@ float duration_between(const ClockReading& start, const ClockReading& end) {
   const int32_t minutes = int32_t{end.minute} - int32_t{start.minute};
   const int32_t seconds = int32_t{end.second} - int32_t{start.second};
   const int32_t hundredths = int32_t{end.hundredths} - int32_t{start.hundredths};
+  const int32_t offset_change = end.utc_offset - start.utc_offset;
   // In double, in this order; the hundredths before the seconds. Only the result is rounded.
+  // The change of the zone's offset is taken out, so the duration is that between the two
+  // instants; without one, subtracting zero changes nothing.
   double x = ((static_cast<double>(days) * 24.0 + hours) * 60.0 + minutes) * 60.0;
+  x = x - offset_change;
   x = x + hundredths / 100.0;
   x = x + seconds;
   return static_cast<float>(x);

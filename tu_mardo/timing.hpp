@@ -8,7 +8,9 @@
 namespace tu_mardo {
 
 // Seconds from start to end, as a 32-bit float. Whole days between the readings count, so a
-// run over midnight is not negative; within one day this is the time-of-day difference.
+// run over midnight is not negative, and a change of the zone's offset between them (daylight
+// saving) does not count; otherwise this is the time-of-day difference. A change of the clock
+// itself still counts in full.
 float duration_between(const ClockReading& start, const ClockReading& end);
 
 // Only a run longer than one second gets a value.
