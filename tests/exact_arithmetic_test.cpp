@@ -9,11 +9,13 @@
 #include "iter/iter.hpp"
 #include "iter/kernels.hpp"
 #include "kernel_sets.hpp"
+#include "machin.hpp"
 
 namespace {
 
 using iter::Word;
-using Words = std::vector<Word>;
+using test::arctg;
+using test::Words;
 
 class ExactKernelTest : public test::KernelTest {};
 
@@ -84,12 +86,6 @@ Words exact_series(int32_t n, int32_t x, int32_t length) {
   }
   mpz_mod(sum.get(), sum.get(), scale.get());
   return test::to_words(sum, n);
-}
-
-Words arctg(int32_t n, int32_t x) {
-  Words result(static_cast<std::size_t>(n)), term(result.size(), -1), power(result.size(), -1);
-  iter::arctg(result.data(), term.data(), power.data(), n, x);
-  return result;
 }
 
 TEST_P(ExactKernelTest, ArctgEqualsTheExactTruncatedSeries) {

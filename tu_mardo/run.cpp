@@ -3,6 +3,7 @@
 #include "tu_mardo/run.hpp"
 
 #include <cmath>
+#include <cstdio>
 
 #include "iter/iter.hpp"
 #include "platform/platform.hpp"
@@ -12,6 +13,7 @@
 #include "tu_mardo/stop.hpp"
 #include "tu_mardo/table.hpp"
 #include "tu_mardo/timing.hpp"
+#include "tu_mardo/verify.hpp"
 
 namespace tu_mardo {
 namespace {
@@ -138,6 +140,19 @@ void open_files() {
   }
 }
 
+// A wrong result earns no value: the table is not even opened.
+void verify_result() {
+  const Verdict verdict = check_pi(A, n);
+  if (verdict.right) return;
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "The computed digits of pi are wrong from decimal %d on; no benchmark value is "
+                "recorded.",
+                static_cast<int>(verdict.first_wrong_decimal));
+  platform::report_error(line);
+  stop_run(STOP_WRONG_RESULT);
+}
+
 }  // namespace
 
 void run() {
@@ -181,6 +196,7 @@ void run() {
                 std::string_view(" sec")));
 
   list(PI, A);
+  verify_result();
   if (!has_bench_value(duration)) stop_run();
   const float value = bench_value(naccepted, duration);
   platform::check_floating_point_errors();

@@ -1,0 +1,71 @@
+// A test-only build of the program that computes wrongly on purpose: its word loops are the
+// real ones with the fault named by TU_MARDO_FAULT, so that the run's check of its result can
+// be seen to catch it. Faults: first_word and middle_word (one unit more in that word of the
+// result), above_bound and below_bound (the true value plus or minus the bound and one unit:
+// the smallest error the check must catch),
+// lost_carry (a carry lost in one addition of the series), dropped_division (one division
+// pass not made).
+#include <cstdlib>
+#include <string>
+
+#include "iter/kernels.hpp"
+#include "tu_mardo/pi_truth.hpp"
+#include "tu_mardo/verify.hpp"
+
+namespace {
+
+using iter::Word;
+
+const iter::kernels::KernelSet* real = nullptr;
+std::string fault;
+int multiplications = 0;
+int additions = 0;
+int divisions = 0;
+
+// Adds `units` of word `word` (1-based) to the vector as one number, modulo BASE^n.
+void add_units(Word* v, int32_t n, int32_t word, int64_t units) {
+  for (int32_t i = word - 1; i >= 0 && units != 0; --i) {
+    const int64_t sum = v[i] + units;
+    const int64_t kept = ((sum % iter::BASE) + iter::BASE) % iter::BASE;
+    v[i] = static_cast<Word>(kept);
+    units = (sum - kept) / iter::BASE;
+  }
+  (void)n;
+}
+
+void mul(Word* v, int32_t n, int32_t m, int32_t base) {
+  real->mul(v, n, m, base);
+  if (++multiplications != 2) return;  // the second multiplication gives pi - 3
+  if (fault == "first_word") add_units(v, n, 1, 1);
+  if (fault == "middle_word") add_units(v, n, n / 2 + 1, 1);
+  if (fault == "above_bound" || fault == "below_bound") {
+    for (int32_t i = 0; i < n; ++i) v[i] = tu_mardo::PI_TRUTH_WORDS[i];
+    const int64_t error = tu_mardo::result_bound(n) + 1;
+    add_units(v, n, n, fault == "above_bound" ? error : -error);
+  }
+}
+
+void add(Word* a, const Word* b, int32_t n, int32_t base) {
+  real->add(a, b, n, base);
+  if (++additions == 3 && fault == "lost_carry") add_units(a, n, n / 2, -1);
+}
+
+void sub(Word* a, const Word* b, int32_t n, int32_t base) { real->sub(a, b, n, base); }
+
+void div(Word* v, int32_t n, int32_t d, int32_t base) {
+  if (++divisions == 5 && fault == "dropped_division") return;
+  real->div(v, n, d, base);
+}
+
+const iter::kernels::KernelSet FAULTY{"faulty", mul, add, sub, div};
+
+// Chosen before the program starts, in place of the set the CPU would get.
+const bool installed = [] {
+  const char* name = std::getenv("TU_MARDO_FAULT");
+  fault = name != nullptr ? name : "";
+  real = &iter::kernels::best_for_this_cpu();
+  iter::kernels::select(FAULTY);
+  return true;
+}();
+
+}  // namespace
