@@ -99,6 +99,11 @@ int64_t day_number(int64_t year, int64_t month, int64_t day) {
   return era * 146097 + day_of_era - 719468;
 }
 
+// The handler may be entered on a stack aligned for 32-bit x86's old convention only; the SSE
+// code of the exit routine needs 16 bytes.
+#if defined(__i386__)
+__attribute__((force_align_arg_pointer))
+#endif
 void on_floating_point_error(int, siginfo_t* info, void*) {
   const int code = info->si_code;
   end_on_floating_point_error(floating_point_error_text(

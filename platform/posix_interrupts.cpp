@@ -66,7 +66,15 @@ void block_interrupts(int how) {
   _exit(128 + signal_number);
 }
 
-void on_interrupt(int signal_number) {
+// Signal handlers on 32-bit x86 may be entered on a stack aligned to 4 bytes only (qemu-user
+// does so), and the SSE code that the exit routine runs needs 16.
+#if defined(__i386__)
+#define HANDLER_ALIGNS_STACK __attribute__((force_align_arg_pointer))
+#else
+#define HANDLER_ALIGNS_STACK
+#endif
+
+HANDLER_ALIGNS_STACK void on_interrupt(int signal_number) {
   if (ending != 0) return;
   if (held != 0) {
     pending = signal_number;

@@ -73,6 +73,20 @@ std::vector<std::string> emulator_command() {
   ::_exit(127);
 }
 
+// The emulator's own report of a signal that ended its program ("qemu: uncaught target
+// signal 3 (Quit) - core dumped") is not the program's output.
+void drop_emulator_lines(std::string& err) {
+  if (emulator_command().empty()) return;
+  for (std::size_t at = err.find("qemu: "); at != std::string::npos; at = err.find("qemu: ", at)) {
+    if (at > 0 && err[at - 1] != '\n') {
+      ++at;
+      continue;
+    }
+    const std::size_t end = err.find('\n', at);
+    err.erase(at, end == std::string::npos ? std::string::npos : end - at + 1);
+  }
+}
+
 void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
 // Feeds the input and gathers both outputs until the child has closed them.
@@ -196,6 +210,7 @@ ChildResult run_terminal(const std::string& program, const ChildOptions& options
   ::close(err_pipe[1]);
   ChildResult result;
   pump(master, false, ::dup(master), err_pipe[0], child, options, result);
+  drop_emulator_lines(result.err);
   wait_for(child, result);
   return result;
 }
@@ -285,6 +300,7 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
   }
   pump(in_fd, true, out_fd, err_pipe[0], child, options, result);
   wait_for(child, result);
+  drop_emulator_lines(result.err);
   return result;
 }
 
