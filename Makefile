@@ -15,8 +15,10 @@ test: build
 build: configure
 	cmake --build $(BUILD_DIR)
 
+# Flags given on the command line always reach the build folder, a configured one included.
 configure:
-	@test -f $(BUILD_DIR)/CMakeCache.txt || cmake --preset $(PRESET) $(CMAKE_FLAGS)
+	@if [ -n "$(CMAKE_FLAGS)" ] || [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	  cmake --preset $(PRESET) $(CMAKE_FLAGS); fi
 
 test-sanitize:
 	$(MAKE) test PRESET=sanitize

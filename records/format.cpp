@@ -18,6 +18,9 @@ class Parser {
  public:
   explicit Parser(Format& format) : f_(format) {}
 
+  // Where parsing stopped, for the report of a format that cannot be used.
+  int32_t position() const { return pos_; }
+
   bool parse() {
     skip_blanks();
     if (!take('(')) return false;
@@ -48,10 +51,15 @@ class Parser {
         if (add(FormatNode::Kind::dollar) == nullptr) return false;
         continue;
       }
-      const int32_t repeat = number();
+      const int32_t repeat = number(MAX_REPEAT);
+      if (too_large_) return false;
       skip_blanks();
       if (at_end()) return false;
       const char letter = upper(peek());
+      if (letter != '(' && letter != 'X' && letter != 'T' && letter != 'A' && letter != 'I' &&
+          letter != 'G') {
+        return false;  // stopped at the letter the service does not know
+      }
       ++pos_;
       if (letter == '(') {
         if (repeat == 0 || depth == MAX_GROUP_DEPTH) return false;
@@ -60,11 +68,12 @@ class Parser {
         open->repeat = repeat < 0 ? 1 : repeat;
         open_groups[depth++] = f_.count - 1;
       } else if (letter == 'X') {
+        if (repeat > MAX_FIELD) return false;
         FormatNode* skip = add(FormatNode::Kind::skip);
         if (skip == nullptr) return false;
         skip->width = repeat < 0 ? 1 : repeat;
       } else if (letter == 'T') {
-        const int32_t column = number();
+        const int32_t column = number(MAX_FIELD);
         if (repeat >= 0 || column < 1) return false;
         FormatNode* tab = add(FormatNode::Kind::tab);
         if (tab == nullptr) return false;
@@ -95,16 +104,19 @@ class Parser {
   void skip_separators() {
     while (!at_end() && (peek() == ' ' || peek() == ',')) ++pos_;
   }
-  // An unsigned number, or -1 when none stands here.
-  int32_t number() {
+  // An unsigned number, or -1 when none stands here. One above `limit` fails the parse.
+  int32_t number(int32_t limit) {
     if (at_end() || !is_digit(peek())) return -1;
-    int32_t value = 0;
+    int64_t value = 0;
     while (!at_end() && is_digit(peek())) {
-      if (value > 99999) return -1;
       value = value * 10 + (peek() - '0');
+      if (value > limit) {
+        too_large_ = true;
+        return -1;
+      }
       ++pos_;
     }
-    return value;
+    return static_cast<int32_t>(value);
   }
   FormatNode* add(FormatNode::Kind kind) {
     if (f_.count == MAX_FORMAT_NODES) return nullptr;
@@ -140,9 +152,10 @@ class Parser {
     if (node == nullptr) return false;
     node->letter = letter;
     node->repeat = repeat < 0 ? 1 : repeat;
-    node->width = number();
+    node->width = number(MAX_FIELD);
+    if (too_large_) return false;
     if (take('.')) {
-      node->digits = number();
+      node->digits = number(MAX_FIELD);
       if (node->digits < 0) return false;
     }
     if (letter == 'A') return node->digits < 0 && node->width != 0;
@@ -152,15 +165,16 @@ class Parser {
 
   Format& f_;
   int32_t pos_ = 0;
+  bool too_large_ = false;  // a count or width beyond its limit
 };
 
 Format format_cache[FORMAT_CACHE_SIZE];
 int32_t formats_cached = 0;
 int32_t next_replaced = 0;
 
-// The digits of an integer under Iw.m, with its sign.
+// The digits of an integer under Iw.m, with its sign. The parser keeps w and m to MAX_FIELD.
 void edit_integer(Record& record, int32_t value, int32_t width, int32_t min_digits) {
-  char text[16];
+  char text[MAX_FIELD + 12];
   int32_t length = 0;
   int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
   char reversed[12];
@@ -214,8 +228,11 @@ int32_t finish(Record& record, RecordSink& sink, bool line_continues) {
 
 }  // namespace
 
-const Format* find_format(std::string_view text) {
-  if (text.size() > static_cast<std::size_t>(MAX_FORMAT_TEXT)) return nullptr;
+const Format* find_format(std::string_view text, int32_t* error_offset) {
+  if (text.size() > static_cast<std::size_t>(MAX_FORMAT_TEXT)) {
+    if (error_offset != nullptr) *error_offset = MAX_FORMAT_TEXT;
+    return nullptr;
+  }
   for (int32_t i = 0; i < formats_cached; ++i) {
     const Format& cached = format_cache[i];
     if (static_cast<std::size_t>(cached.text_length) == text.size() &&
@@ -234,8 +251,10 @@ const Format* find_format(std::string_view text) {
   format.count = 0;
   format.text_length = static_cast<int32_t>(text.size());
   std::memcpy(format.text, text.data(), text.size());
-  if (!Parser(format).parse()) {
+  Parser parser(format);
+  if (!parser.parse()) {
     format.text_length = -1;  // never matches a later lookup
+    if (error_offset != nullptr) *error_offset = parser.position();
     return nullptr;
   }
   return &format;

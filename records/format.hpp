@@ -21,6 +21,11 @@ struct FormatNode {
 
 inline constexpr int32_t MAX_FORMAT_NODES = 48;
 inline constexpr int32_t MAX_FORMAT_TEXT = 160;
+// Limits the parser sets, so that every accepted format renders into fixed buffers: a field
+// width, a digit count and a position at most the record length; a repeat count at most the
+// items a statement holds.
+inline constexpr int32_t MAX_FIELD = MAX_RECORD;
+inline constexpr int32_t MAX_REPEAT = 16384;
 
 struct Format {
   char text[MAX_FORMAT_TEXT];  // a copy of the format text; literals point into it
@@ -30,8 +35,9 @@ struct Format {
   int32_t reversion = 0;  // node where format reversion resumes
 };
 
-// Parses a format text, or finds it among those parsed before. Null if it cannot be used.
-const Format* find_format(std::string_view text);
+// Parses a format text, or finds it among those parsed before. Null if it cannot be used;
+// then `error_offset`, when given, receives the offset in the text where parsing stopped.
+const Format* find_format(std::string_view text, int32_t* error_offset = nullptr);
 
 // Renders the items under a format into records and hands each to the sink.
 // Returns 0 or the first non-zero status (of the format walk or of the sink).

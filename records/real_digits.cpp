@@ -78,8 +78,11 @@ void keep_digits(DecimalDigits& value, int32_t keep) {
 
 void edit_g(char* field, float value, int32_t width, int32_t digits) {
   if (edit_non_finite(field, width, value)) return;
+  // A sign, d digits, the point and four blanks or an exponent: room for any d up to the
+  // record length.
+  if (digits > MAX_G_DIGITS) digits = MAX_G_DIGITS;
   const int32_t kept = digits < 1 ? 1 : (digits > 7 ? 7 : digits);
-  char text[48];
+  char text[MAX_G_DIGITS + 16];
   int32_t length = 0;
   if (value == 0.0f) {
     // Zero has no exponent of its own: the fixed form with no digit before the point.

@@ -22,6 +22,8 @@ DecimalDigits decimal_digits(float value);
 void keep_digits(DecimalDigits& value, int32_t keep);
 
 // Gw.d of a float into `field`, exactly w characters (w asterisks when it does not fit).
+// More than MAX_G_DIGITS digits would not fit any field of a record; d is held to it.
+inline constexpr int32_t MAX_G_DIGITS = 1024;
 void edit_g(char* field, float value, int32_t width, int32_t digits);
 
 // The 15-column field of a float in a list-directed record.

@@ -7,7 +7,9 @@
 //
 // Statuses: 0 done, -1 end of file, positive for an error. A statement that did not ask for
 // a status and fails (in this program only console statements do not ask) ends the process
-// with one line on standard error and status CONSOLE_FAILED.
+// with one line on standard error, naming the failure, and status CONSOLE_FAILED: at the
+// first call that fails (begin, an item or the end), so no caller can pass over it. A
+// statement that asked for a status returns it from every call that fails, and from its end.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +47,9 @@ inline constexpr int32_t STATUS_BAD_INTEGER = 6101;     // console answer that i
 inline constexpr int32_t STATUS_INTEGER_RANGE = 6102;   // outside the 32-bit range
 inline constexpr int32_t STATUS_LINE_TOO_LONG = 6103;   // beyond the console's 132 bytes
 inline constexpr int32_t STATUS_INPUT_FAILED = 6104;    // standard input cannot be read
+
+// The failure a status stands for, in words.
+const char* status_text(int32_t status);
 
 // Exit statuses of the service's own failures.
 inline constexpr int32_t CONSOLE_FAILED = 902;    // a console statement failed

@@ -1,4 +1,5 @@
 // The unit table, opening, statement dispatch and the exit processing.
+#include <algorithm>
 #include <cstdio>
 
 #include "records/console.hpp"
@@ -29,6 +30,8 @@ struct Statement {
   bool reading = false;
   UnitId unit = 0;
   const detail::Format* format = nullptr;  // null: list-directed
+  std::string_view format_text;            // for the report of a format that cannot be used
+  int32_t format_error_offset = -1;
   bool want_status = false;
   int32_t status = 0;  // the first failure while collecting, reported by the end
   int32_t count = 0;
@@ -105,14 +108,26 @@ void report_console_failure() {
   platform::report_error(text);
 }
 
-// A statement that asked for no status cannot fail quietly: the run ends here.
+// A statement that asked for no status cannot fail quietly: the run ends here, with a line
+// that names the failure in words.
 [[noreturn]] void fail_statement(int32_t status) {
   if (detail::console_write_error() != 0) {
     report_console_failure();
   } else {
+    char where[32] = "standard output";
+    if (statement.unit == CONSOLE_IN) std::snprintf(where, sizeof where, "standard input");
+    if (statement.unit != CONSOLE_OUT && statement.unit != CONSOLE_IN) {
+      std::snprintf(where, sizeof where, "unit %d", static_cast<int>(statement.unit));
+    }
     char text[MAX_MESSAGE];
-    std::snprintf(text, sizeof text, "Record error %d on unit %d", static_cast<int>(status),
-                  static_cast<int>(statement.unit));
+    if (status == STATUS_BAD_FORMAT && statement.format_error_offset >= 0) {
+      const int shown = static_cast<int>(std::min<std::size_t>(statement.format_text.size(), 200));
+      std::snprintf(text, sizeof text, "Record error on %s: %s: \"%.*s\", stopped at offset %d",
+                    where, status_text(status), shown, statement.format_text.data(),
+                    static_cast<int>(statement.format_error_offset));
+    } else {
+      std::snprintf(text, sizeof text, "Record error on %s: %s", where, status_text(status));
+    }
     platform::report_error(text);
   }
   platform::exit_process(CONSOLE_FAILED);
@@ -124,6 +139,14 @@ void report_console_failure() {
   fail_statement(status);
 }
 
+// A call of a statement failed before its end: the status goes back to a caller that asked for
+// one (and stays the statement's status for its end); a statement without status ends here.
+int32_t fail_early(int32_t status) {
+  statement.status = status;
+  if (!statement.want_status) fail_statement(status);
+  return status;
+}
+
 int32_t begin_statement(UnitId unit, std::string_view format, bool want_status, bool reading) {
   statement = Statement{};
   statement.active = true;
@@ -131,28 +154,23 @@ int32_t begin_statement(UnitId unit, std::string_view format, bool want_status, 
   statement.unit = unit;
   statement.want_status = want_status;
   if (format.data() != nullptr) {
-    statement.format = detail::find_format(format);
-    if (statement.format == nullptr) statement.status = STATUS_BAD_FORMAT;
+    statement.format_text = format;
+    statement.format = detail::find_format(format, &statement.format_error_offset);
+    if (statement.format == nullptr) return fail_early(STATUS_BAD_FORMAT);
   }
-  return statement.status;
+  return 0;
 }
 
 int32_t add_item(const Item& item) {
   if (!statement.active || statement.reading) return STATUS_OUT_OF_ORDER;
-  if (statement.count == MAX_ITEMS) {
-    statement.status = STATUS_TOO_MANY_ITEMS;
-    return statement.status;
-  }
+  if (statement.count == MAX_ITEMS) return fail_early(STATUS_TOO_MANY_ITEMS);
   items[statement.count++] = item;
   return 0;
 }
 
 int32_t add_read_item(const ReadItem& item) {
   if (!statement.active || !statement.reading) return STATUS_OUT_OF_ORDER;
-  if (statement.count == MAX_READ_ITEMS) {
-    statement.status = STATUS_TOO_MANY_ITEMS;
-    return statement.status;
-  }
+  if (statement.count == MAX_READ_ITEMS) return fail_early(STATUS_TOO_MANY_ITEMS);
   read_items[statement.count++] = item;
   return 0;
 }
@@ -212,6 +230,53 @@ int32_t read_statement() {
 }
 
 }  // namespace
+
+const char* status_text(int32_t status) {
+  switch (status) {
+    case 0:
+      return "done";
+    case -1:
+      return "end of file";
+    case STATUS_READ_FAILED:
+      return "the file cannot be read";
+    case STATUS_ACCESS_DENIED:
+      return "the file cannot be shortened or written: access denied";
+    case STATUS_NO_SPACE:
+      return "no space left on the device";
+    case STATUS_WRITE_FAILED:
+      return "the file cannot be written";
+    case STATUS_OPEN_FAILED:
+      return "the file cannot be opened or created";
+    case STATUS_BAD_KEYWORD:
+      return "an open keyword the service does not know";
+    case STATUS_UNIT_IN_USE:
+      return "the unit is connected already";
+    case STATUS_TOO_MANY_UNITS:
+      return "all 61 units are connected";
+    case STATUS_NOT_CONNECTED:
+      return "the unit is not connected";
+    case STATUS_BAD_FORMAT:
+      return "a format the service cannot use";
+    case STATUS_BAD_ITEM:
+      return "an item its edit descriptor cannot edit";
+    case STATUS_TOO_MANY_ITEMS:
+      return "more items than a statement holds";
+    case STATUS_RECORD_TOO_LONG:
+      return "a record longer than the record buffer";
+    case STATUS_OUT_OF_ORDER:
+      return "statement calls out of order";
+    case STATUS_BAD_INTEGER:
+      return "the answer is no integer";
+    case STATUS_INTEGER_RANGE:
+      return "the answer is outside the 32-bit range";
+    case STATUS_LINE_TOO_LONG:
+      return "the line is longer than the console's 132 bytes";
+    case STATUS_INPUT_FAILED:
+      return "standard input cannot be read";
+    default:
+      return "an unknown failure";
+  }
+}
 
 void start_up(const platform::ConsoleStreams& streams) {
   for (int32_t i = 0; i < units_connected; ++i) detail::file_close(units[i]);

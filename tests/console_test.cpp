@@ -231,7 +231,8 @@ TEST(ConsoleTest, AConsoleStatementThatCannotBeRenderedEndsTheRun) {
         say_formatted("(Q)");
       },
       testing::ExitedWithCode(test::status_seen(records::CONSOLE_FAILED)),
-      "Record error 6300");
+      "^Record error on standard output: a format the service cannot use: \"\\(Q\\)\", "
+      "stopped at offset 1\r?\n$");
 }
 
 }  // namespace

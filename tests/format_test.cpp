@@ -80,6 +80,21 @@ INSTANTIATE_TEST_SUITE_P(
                     OneRecord{"(I2)", {integer(-12)}, "**"},
                     OneRecord{"(I2.3)", {integer(5)}, "**"}));
 
+// Fields as wide as the parser accepts render in full: digit counts beyond any number's own,
+// up to the record length.
+INSTANTIATE_TEST_SUITE_P(
+    WideFields, OneRecordTest,
+    testing::Values(
+        OneRecord{"(I30.17)", {integer(123)}, std::string(13, ' ') + "00000000000000123"},
+        OneRecord{"(I40.30)", {integer(-5)}, std::string(9, ' ') + "-" + std::string(29, '0') + "5"},
+        OneRecord{"(I1024.1024)", {integer(7)}, std::string(1023, '0') + "7"},
+        OneRecord{"(I1024.1024)", {integer(-7)}, std::string(1024, '*')},
+        OneRecord{"(G60.44)", {real(0.5f)}, std::string(11, ' ') + ".5" + std::string(43, '0') + "    "},
+        OneRecord{"(G60.50)", {real(1234.5f)}, std::string(5, ' ') + "1234.5" + std::string(45, '0') + "    "},
+        OneRecord{"(G60.50)", {real(1e-20f)}, std::string(5, ' ') + ".1" + std::string(49, '0') + "E-19"},
+        OneRecord{"(G1024.1024)", {real(0.25f)}, std::string(1024, '*')},
+        OneRecord{"(1023X,I1)", {integer(9)}, std::string(1023, ' ') + "9"}));
+
 INSTANTIATE_TEST_SUITE_P(
     TextAndPositions, OneRecordTest,
     testing::Values(OneRecord{"(A)", {text("xyz")}, "xyz"},
@@ -174,7 +189,12 @@ TEST(FormatTest, ReversionWithoutGroupRestartsTheFormat) {
 
 TEST(FormatTest, UnusableFormatsAreRejected) {
   for (const char* format : {"", "(", "I5", "(I5", "(Q5)", "(I)", "(I0)", "(G15)", "('abc)",
-                             "(T0)", "(0(I1))", "(2T5)", "(I5)x", "((((((((((I1))))))))))"}) {
+                             "(T0)", "(0(I1))", "(2T5)", "(I5)x", "((((((((((I1))))))))))",
+                             // Beyond the limits: widths, digits and positions up to the
+                             // record length, repeats up to the items of a statement.
+                             "(I1025)", "(I5.1025)", "(G15.1025)", "(G1025.7)", "(A1025)",
+                             "(T1025)", "(1025X)", "(16385I1)", "(16385(I1))",
+                             "(99999999999999999999I1)", "(I999999.999999)"}) {
     EXPECT_EQ(records::detail::find_format(format), nullptr) << format;
   }
 }
@@ -186,6 +206,8 @@ TEST(FormatTest, ItemsThatTheirEditCannotTakeFail) {
   // A format without data edits cannot take the items: no endless reversion.
   EXPECT_EQ(render("('x')", {integer(1)}).status, records::STATUS_BAD_FORMAT);
   EXPECT_EQ(render("(T1020,'abcdefgh')", {}).status, records::STATUS_RECORD_TOO_LONG);
+  EXPECT_EQ(render("(1024X,I1)", {integer(1)}).status, records::STATUS_RECORD_TOO_LONG);
+  EXPECT_EQ(render("(I1024,I1)", {integer(1), integer(2)}).status, records::STATUS_RECORD_TOO_LONG);
 }
 
 }  // namespace

@@ -69,17 +69,10 @@ void check(int32_t status) {
   if (status != 0) write_error();
 }
 
-// Words 1..nwords of a vector (never the guard word) as one statement.
-int32_t write_listing(records::UnitId unit, std::string_view format, bool want_status,
-                      const Word* vector) {
-  int32_t status = records::begin_write(unit, format, want_status);
-  for (int32_t i = 0; i < nwords && status == 0; ++i) status = records::put_int32(vector[i]);
-  return status != 0 ? status : records::end_write();
-}
-
+// Words 1..nwords of a vector (never the guard word), each listing one statement.
 void list(const Listing& listing, const Word* vector) {
-  write_listing(records::CONSOLE_OUT, listing.console_format, false, vector);
-  check(write_listing(PI_OUT, listing.file_format, true, vector));
+  write_words(records::CONSOLE_OUT, listing.console_format, false, vector, nwords);
+  check(write_words(PI_OUT, listing.file_format, true, vector, nwords));
 }
 
 void write_clock_record(std::string_view label, const ClockReading& reading) {

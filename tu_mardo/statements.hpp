@@ -1,5 +1,7 @@
 // One output statement in one call, so that the run reads like its list of records.
-// The statement is abandoned at the first status that is not 0, which is returned.
+// The statement is abandoned at the first status that is not 0, which is returned; a
+// statement without status never gets that far, as the record service ends the run at its
+// first failing call.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,14 @@ int32_t write_statement(records::UnitId unit, std::string_view format, bool want
                         const Items&... items) {
   int32_t status = records::begin_write(unit, format, want_status);
   ((status = status != 0 ? status : put(items)), ...);
+  return status != 0 ? status : records::end_write();
+}
+
+// Words of a digit vector as one statement (a listing).
+inline int32_t write_words(records::UnitId unit, std::string_view format, bool want_status,
+                           const int32_t* words, int32_t count) {
+  int32_t status = records::begin_write(unit, format, want_status);
+  for (int32_t i = 0; i < count && status == 0; ++i) status = records::put_int32(words[i]);
   return status != 0 ? status : records::end_write();
 }
 

@@ -1,7 +1,8 @@
 // Fuzzes the renderers with the program's formats and arbitrary item values: integers of any
 // size, floats of every class (raw bit patterns) and texts of any bytes. Float fields are
 // checked against the exact reference, listings against their record layout, list-directed
-// text against its splitting.
+// text against its splitting. Format texts of any bytes, with any items, must be rejected or
+// rendered within the record length.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -102,7 +103,7 @@ const Listing LISTINGS[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Bytes in{data, size};
-  const uint32_t choice = in.take(1) % 4;
+  const uint32_t choice = in.take(1) % 5;
   Capture capture;
   if (choice == 0) {
     // A listing of any words: asterisks for those that are no four-digit words.
@@ -164,6 +165,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       joined += r.substr(1);
     }
     if (only_text) require(joined == all_text);
+  } else if (choice == 4) {
+    // Any format text and any items.
+    std::string format;
+    for (std::size_t n = in.take(1) % 161; n > 0; --n) format.push_back(static_cast<char>(in.take(1)));
+    std::vector<std::string> texts(16);
+    std::vector<Item> items;
+    for (std::size_t i = in.take(1) % 17; i > 0; --i) {
+      const uint32_t kind = in.take(1) % 3;
+      if (kind == 0) {
+        std::string& bytes = texts[i - 1];
+        for (std::size_t n = in.take(2) % 1100; n > 0; --n) bytes.push_back(static_cast<char>(in.take(1)));
+        items.push_back(text(bytes));
+      } else if (kind == 1) {
+        items.push_back(integer(static_cast<int32_t>(in.take(4))));
+      } else {
+        items.push_back(real(as_float(in.take(4))));
+      }
+    }
+    int32_t stopped = -1;
+    const records::detail::Format* parsed = records::detail::find_format(format, &stopped);
+    if (parsed == nullptr) {
+      require(stopped >= 0 && stopped <= static_cast<int32_t>(format.size()));
+      return 0;
+    }
+    const int32_t status = records::detail::render_formatted(
+        *parsed, items.data(), static_cast<int32_t>(items.size()), record, capture);
+    require(status == 0 || status == records::STATUS_BAD_ITEM ||
+            status == records::STATUS_BAD_FORMAT || status == records::STATUS_RECORD_TOO_LONG);
+    for (const std::string& r : capture.records) {
+      require(r.size() <= static_cast<std::size_t>(records::detail::MAX_RECORD));
+    }
   } else {
     // The dialogue's formats with any number.
     const auto value = static_cast<int32_t>(in.take(4));
