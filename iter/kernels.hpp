@@ -1,8 +1,16 @@
-// The word loops behind the mp_ operations. Each exists as a portable build and, on x86-64,
-// as a build for CPUs with FMA and AVX2; one set is chosen once, at the first call.
+// The word loops behind the mp_ operations, as kernel sets: each set is the same loops built
+// for one level of CPU, in its own translation unit with that level's flags. Every set does the
+// same work step for step (one floating-point division and two truncations a word step of
+// mp_mul, mp_add and mp_div, every pass over all n words); they differ only in the
+// instructions. One set is chosen once, at the first operation: the first set of the table
+// that this CPU can run.
+//
+// Which set a run got is never shown in its output; tests see it through
+// tests/kernel_choice.cpp, which prints best_for_this_cpu() for the CPU it runs on.
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "iter/iter.hpp"
 
@@ -10,22 +18,39 @@ namespace iter::kernels {
 
 struct KernelSet {
   const char* name;
+  const char* needs;  // what the CPU needs, in words
+  bool (*cpu_can_run)();
   void (*mul)(Word* v, int32_t n, int32_t m, int32_t base);
   void (*add)(Word* a, const Word* b, int32_t n, int32_t base);
   void (*sub)(Word* a, const Word* b, int32_t n, int32_t base);
   void (*div)(Word* v, int32_t n, int32_t d, int32_t base);
 };
 
-extern const KernelSet PORTABLE;
-#if defined(TU_MARDO_X86_64_KERNELS)
-extern const KernelSet FMA_AVX2;
-#endif
+// Every set built for this target, the fastest first; `portable` is last and runs anywhere.
+std::span<const KernelSet* const> all_sets();
 
-// The fastest set this CPU can run.
+// The first set of the table that this CPU can run.
 const KernelSet& best_for_this_cpu();
 
 // The set the mp_ operations use: the best one, unless a test or benchmark chose another.
 const KernelSet& selected();
 void select(const KernelSet& set);
+
+// The loops of each set, each in its own translation unit.
+#define TU_MARDO_KERNEL_LOOPS(set)                                  \
+  namespace set {                                                   \
+  void mul(Word* v, int32_t n, int32_t m, int32_t base);            \
+  void add(Word* a, const Word* b, int32_t n, int32_t base);        \
+  void sub(Word* a, const Word* b, int32_t n, int32_t base);        \
+  void div(Word* v, int32_t n, int32_t d, int32_t base);            \
+  }
+TU_MARDO_KERNEL_LOOPS(portable)
+TU_MARDO_KERNEL_LOOPS(x86_64_v2)
+TU_MARDO_KERNEL_LOOPS(x86_64_v3)
+TU_MARDO_KERNEL_LOOPS(aarch64)
+#undef TU_MARDO_KERNEL_LOOPS
+
+// The portable set, which every target has.
+extern const KernelSet PORTABLE;
 
 }  // namespace iter::kernels

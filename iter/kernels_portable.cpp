@@ -2,8 +2,7 @@
 // truncated to an integer by conversion.
 #include "iter/kernels.hpp"
 
-namespace iter::kernels {
-namespace {
+namespace iter::kernels::portable {
 
 void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   const double b = base;
@@ -51,8 +50,4 @@ void div(Word* v, int32_t n, int32_t d, int32_t base) {
   }
 }
 
-}  // namespace
-
-const KernelSet PORTABLE{"portable", mul, add, sub, div};
-
-}  // namespace iter::kernels
+}  // namespace iter::kernels::portable

@@ -8,34 +8,6 @@ namespace iter {
 int32_t BASE = 10000;
 int32_t ROOT_BASE = 100;
 
-namespace kernels {
-
-namespace {
-const KernelSet* active = nullptr;
-}  // namespace
-
-const KernelSet& best_for_this_cpu() {
-  // This file is built for any x86-64 CPU, so the test itself is safe to run.
-#if defined(TU_MARDO_X86_64_KERNELS)
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
-      __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2")) {
-    return FMA_AVX2;
-  }
-#endif
-  return PORTABLE;
-}
-
-const KernelSet& selected() {
-  if (active == nullptr) active = &best_for_this_cpu();  // chosen once
-  return *active;
-}
-
-void select(const KernelSet& set) { active = &set; }
-
-}  // namespace kernels
-
 void mp_copy(const Word* src, Word* dst, int32_t n) {
   std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(Word));
 }

@@ -33,6 +33,9 @@ struct ChildOptions {
   bool nonblocking = false;  // standard input and output in non-blocking mode
   int input_delay_ms = 0;    // the input is written only after this wait
   int output_pause_ms = 0;   // standard output is not read for this long at the start
+  // The emulator to run the program under, with its arguments (qemu-x86_64 -cpu Nehalem);
+  // empty: the build's own emulator, if any.
+  std::vector<std::string> emulator;
 };
 
 struct ChildResult {

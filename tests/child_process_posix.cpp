@@ -54,7 +54,8 @@ std::vector<std::string> emulator_command() {
   }
   // Opened before privileges are dropped: the unprivileged user may not be able to reach
   // the build tree.
-  const std::vector<std::string> emulator = emulator_command();
+  const std::vector<std::string> emulator =
+      options.emulator.empty() ? emulator_command() : options.emulator;
   const int executable = ::open(program.c_str(), O_RDONLY | (emulator.empty() ? O_CLOEXEC : 0));
   if (options.unprivileged && !drop_privileges()) ::_exit(125);
   ::signal(SIGPIPE, SIG_DFL);
@@ -73,16 +74,17 @@ std::vector<std::string> emulator_command() {
   ::_exit(127);
 }
 
-// The emulator's own report of a signal that ended its program ("qemu: uncaught target
-// signal 3 (Quit) - core dumped") is not the program's output.
-void drop_emulator_lines(std::string& err) {
-  if (emulator_command().empty()) return;
-  for (std::size_t at = err.find("qemu: "); at != std::string::npos; at = err.find("qemu: ", at)) {
-    if (at > 0 && err[at - 1] != '\n') {
+// The emulator's own lines ("qemu: uncaught target signal 3 (Quit) - core dumped",
+// "qemu-x86_64: warning: TCG doesn't support requested feature ...") are not the program's.
+void drop_emulator_lines(std::string& err, const ChildOptions& options) {
+  if (emulator_command().empty() && options.emulator.empty()) return;
+  for (std::size_t at = err.find("qemu"); at != std::string::npos; at = err.find("qemu", at)) {
+    const std::size_t colon = err.find(": ", at);
+    const std::size_t end = err.find('\n', at);
+    if ((at > 0 && err[at - 1] != '\n') || colon > end || err.find(' ', at) < colon) {
       ++at;
       continue;
     }
-    const std::size_t end = err.find('\n', at);
     err.erase(at, end == std::string::npos ? std::string::npos : end - at + 1);
   }
 }
@@ -210,7 +212,7 @@ ChildResult run_terminal(const std::string& program, const ChildOptions& options
   ::close(err_pipe[1]);
   ChildResult result;
   pump(master, false, ::dup(master), err_pipe[0], child, options, result);
-  drop_emulator_lines(result.err);
+  drop_emulator_lines(result.err, options);
   wait_for(child, result);
   return result;
 }
@@ -300,7 +302,7 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
   }
   pump(in_fd, true, out_fd, err_pipe[0], child, options, result);
   wait_for(child, result);
-  drop_emulator_lines(result.err);
+  drop_emulator_lines(result.err, options);
   return result;
 }
 

@@ -10,10 +10,11 @@
 
 namespace test {
 
+// Every set of the table that this CPU can run.
 inline std::vector<const iter::kernels::KernelSet*> kernel_sets() {
-  std::vector<const iter::kernels::KernelSet*> sets{&iter::kernels::PORTABLE};
-  if (&iter::kernels::best_for_this_cpu() != &iter::kernels::PORTABLE) {
-    sets.push_back(&iter::kernels::best_for_this_cpu());
+  std::vector<const iter::kernels::KernelSet*> sets;
+  for (const iter::kernels::KernelSet* set : iter::kernels::all_sets()) {
+    if (set->cpu_can_run()) sets.push_back(set);
   }
   return sets;
 }

@@ -1,6 +1,7 @@
 // The digit-vector operations: the worked values with every kernel set.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -52,3 +53,37 @@ TEST(MpOpsTest, CopyAndZeroTail) {
 }
 
 }  // namespace
+
+// Every set this CPU can run against the portable one, on random vectors with every divisor and
+// factor the program uses and the extremes of the words.
+TEST(KernelSetsTest, EverySetComputesWhatThePortableOneComputes) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<Word> word(0, 9999);
+  const int32_t n = 1001;
+  for (const iter::kernels::KernelSet* set : test::kernel_sets()) {
+    for (int round = 0; round < 20; ++round) {
+      Words a(n), b(n);
+      for (Word& w : a) w = round == 0 ? 9999 : word(random);
+      for (Word& w : b) w = round == 1 ? 9999 : word(random);
+      const int32_t divisor = round < 2 ? 91565 : 1 + static_cast<int32_t>(random() % 91565);
+      const int32_t factor = static_cast<int32_t>(random() % 17);
+      Words expected = a, got = a;
+      auto both = [&](auto&& operation) {
+        operation(iter::kernels::PORTABLE, expected);
+        operation(*set, got);
+        ASSERT_EQ(got, expected) << set->name << ", round " << round;
+      };
+      both([&](const iter::kernels::KernelSet& s, Words& v) { s.div(v.data(), n, divisor, 10000); });
+      both([&](const iter::kernels::KernelSet& s, Words& v) { s.mul(v.data(), n, factor, 10000); });
+      both([&](const iter::kernels::KernelSet& s, Words& v) { s.add(v.data(), b.data(), n, 10000); });
+      both([&](const iter::kernels::KernelSet& s, Words& v) { s.sub(v.data(), b.data(), n, 10000); });
+    }
+  }
+}
+
+TEST(KernelSetsTest, TheTableEndsWithThePortableSetAndTheBestIsTheFirstThatRuns) {
+  const auto sets = iter::kernels::all_sets();
+  ASSERT_FALSE(sets.empty());
+  EXPECT_EQ(sets.back(), &iter::kernels::PORTABLE);
+  EXPECT_EQ(&iter::kernels::best_for_this_cpu(), test::kernel_sets().front());
+}
