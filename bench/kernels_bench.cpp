@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "iter/iter.hpp"
@@ -61,14 +63,10 @@ void per_word(benchmark::State& state, Clock::time_point start, double words_per
   if (CORE_HZ > 0.0) state.counters["cycles/word"] = took.count() * CORE_HZ / steps;
 }
 
-const iter::kernels::KernelSet& kernel_set(int64_t index) {
-  return index == 0 ? iter::kernels::PORTABLE : iter::kernels::best_for_this_cpu();
-}
+using iter::kernels::KernelSet;
 
-void set_label(benchmark::State& state) { state.SetLabel(kernel_set(state.range(0)).name); }
-
-void BM_mp_div(benchmark::State& state) {
-  iter::kernels::select(kernel_set(state.range(0)));
+void BM_mp_div(benchmark::State& state, const KernelSet* set) {
+  iter::kernels::select(*set);
   std::vector<Word> v = random_vector(1);
   const auto start = Clock::now();
   for (auto _ : state) {
@@ -76,24 +74,22 @@ void BM_mp_div(benchmark::State& state) {
     iter::mp_div(v.data(), N, 91565);
     benchmark::DoNotOptimize(v.data());
   }
-  set_label(state);
   per_word(state, start, N);
 }
 
-void BM_mp_mul(benchmark::State& state) {
-  iter::kernels::select(kernel_set(state.range(0)));
+void BM_mp_mul(benchmark::State& state, const KernelSet* set) {
+  iter::kernels::select(*set);
   std::vector<Word> v = random_vector(2);
   const auto start = Clock::now();
   for (auto _ : state) {
     iter::mp_mul(v.data(), N, 4);
     benchmark::DoNotOptimize(v.data());
   }
-  set_label(state);
   per_word(state, start, N);
 }
 
-void BM_mp_add(benchmark::State& state) {
-  iter::kernels::select(kernel_set(state.range(0)));
+void BM_mp_add(benchmark::State& state, const KernelSet* set) {
+  iter::kernels::select(*set);
   std::vector<Word> a = random_vector(3);
   const std::vector<Word> b = random_vector(4);
   const auto start = Clock::now();
@@ -101,12 +97,11 @@ void BM_mp_add(benchmark::State& state) {
     iter::mp_add(a.data(), b.data(), N);
     benchmark::DoNotOptimize(a.data());
   }
-  set_label(state);
   per_word(state, start, N);
 }
 
-void BM_mp_sub(benchmark::State& state) {
-  iter::kernels::select(kernel_set(state.range(0)));
+void BM_mp_sub(benchmark::State& state, const KernelSet* set) {
+  iter::kernels::select(*set);
   std::vector<Word> a = random_vector(5);
   const std::vector<Word> b = random_vector(6);
   const auto start = Clock::now();
@@ -114,7 +109,6 @@ void BM_mp_sub(benchmark::State& state) {
     iter::mp_sub(a.data(), b.data(), N);
     benchmark::DoNotOptimize(a.data());
   }
-  set_label(state);
   per_word(state, start, N);
 }
 
@@ -131,8 +125,8 @@ void BM_mp_copy(benchmark::State& state) {
 
 // arctg(1/5) at n = 2501 (10000 digits): every pass of the series, word steps counted over
 // all of them.
-void BM_arctg_5(benchmark::State& state) {
-  iter::kernels::select(kernel_set(state.range(0)));
+void BM_arctg_5(benchmark::State& state, const KernelSet* set) {
+  iter::kernels::select(*set);
   constexpr int32_t n = 2501;
   std::vector<Word> result(n), term(n), power(n);
   const int32_t iterations = iter::series_length(n, 5) / 2;
@@ -141,16 +135,25 @@ void BM_arctg_5(benchmark::State& state) {
     iter::arctg(result.data(), term.data(), power.data(), n, 5);
     benchmark::DoNotOptimize(result.data());
   }
-  set_label(state);
   per_word(state, start, static_cast<double>(n) * (3 + 8.0 * iterations));
 }
 
-BENCHMARK(BM_mp_div)->Arg(0)->Arg(1);
-BENCHMARK(BM_mp_mul)->Arg(0)->Arg(1);
-BENCHMARK(BM_mp_add)->Arg(0)->Arg(1);
-BENCHMARK(BM_mp_sub)->Arg(0)->Arg(1);
-BENCHMARK(BM_mp_copy);
-BENCHMARK(BM_arctg_5)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// Every loop of every set this CPU can run, forced in turn.
+void register_benchmarks() {
+  using Loop = void (*)(benchmark::State&, const KernelSet*);
+  const std::pair<const char*, Loop> loops[] = {{"mp_div", BM_mp_div}, {"mp_mul", BM_mp_mul},
+                                               {"mp_add", BM_mp_add}, {"mp_sub", BM_mp_sub},
+                                               {"arctg_5", BM_arctg_5}};
+  for (const auto& [loop_name, loop] : loops) {
+    for (const KernelSet* set : iter::kernels::all_sets()) {
+      if (!set->cpu_can_run()) continue;
+      const std::string name = std::string(loop_name) + "/" + set->name;
+      auto* registered = benchmark::RegisterBenchmark(name.c_str(), loop, set);
+      if (loop == BM_arctg_5) registered->Unit(benchmark::kMillisecond);
+    }
+  }
+  benchmark::RegisterBenchmark("mp_copy", BM_mp_copy);
+}
 
 }  // namespace
 
@@ -160,6 +163,7 @@ int main(int argc, char** argv) {
   quiet.read_input = [](char*, std::size_t) -> int64_t { return 0; };
   quiet.write_output = [](const char*, std::size_t) { return 0; };
   records::start_up(quiet);
+  register_benchmarks();
   benchmark::Initialize(&argc, argv);
   if (CORE_HZ > 0.0) std::printf("core clock measured: %.2f GHz\n", CORE_HZ / 1e9);
   benchmark::RunSpecifiedBenchmarks();
