@@ -2,8 +2,10 @@
 PRESET ?= release
 BUILD_DIR = build/$(PRESET)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+PACKAGES = $(CURDIR)/build/packages
 
-.PHONY: run test build configure test-sanitize memcheck bench float-sweep fuzz clean
+.PHONY: run test build configure install package test-sanitize memcheck bench float-sweep fuzz clean
 
 run: configure
 	cmake --build $(BUILD_DIR) --target tu_mardo
@@ -19,6 +21,27 @@ build: configure
 configure:
 	@if [ -n "$(CMAKE_FLAGS)" ] || [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
 	  cmake --preset $(PRESET) $(CMAKE_FLAGS); fi
+
+# The program, its manual page and README under PREFIX; build/release/install_manifest.txt
+# lists what was installed (xargs rm < build/release/install_manifest.txt takes it away).
+install: configure
+	cmake --build $(BUILD_DIR) --target tu_mardo
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# build/packages: tu_mardo_<version>_<arch>.deb, a .tar.gz of the Linux program, and a .zip of
+# each Windows program (64- and 32-bit). Built without the tests, in folders of their own.
+package:
+	cmake -S . -B build/package-linux -G Ninja -DCMAKE_BUILD_TYPE=Release -DTU_MARDO_TESTS=OFF
+	cmake --build build/package-linux
+	cd build/package-linux && cpack -B $(PACKAGES)
+	for target in x86_64 i686; do \
+	  cmake -S . -B build/package-windows-$$target -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DTU_MARDO_TESTS=OFF --toolchain cmake/mingw-w64-$$target.cmake && \
+	  cmake --build build/package-windows-$$target && \
+	  (cd build/package-windows-$$target && cpack -B $(PACKAGES)) || exit 1; \
+	done
+	rm -rf $(PACKAGES)/_CPack_Packages
+	ls -l $(PACKAGES)
 
 test-sanitize:
 	$(MAKE) test PRESET=sanitize

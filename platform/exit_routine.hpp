@@ -1,6 +1,7 @@
 // What the platform implementations share: the exit routine and the floating-point report.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -13,6 +14,12 @@ int32_t run_exit_routine(int32_t status);
 
 // The report's text for the raised kinds, the most telling first.
 const char* floating_point_error_text(bool division_by_zero, bool overflow, bool invalid);
+
+// Writes the bytes through `write` with 0xF2 and 0xF3 (the signs >= and <= in code page 437,
+// as the prompt has them) turned into the UTF-8 characters U+2265 and U+2264; every other byte
+// passes as it is. For a terminal whose character set is UTF-8.
+int write_with_utf8_signs(const char* bytes, std::size_t count,
+                          int (*write)(const char* bytes, std::size_t count));
 
 // Start-up notes whether the traps are armed.
 void set_floating_point_traps_armed(bool armed);

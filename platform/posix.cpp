@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fenv.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -64,6 +66,23 @@ int write_all(int fd, const char* bytes, std::size_t count) {
 
 int write_standard_output(const char* bytes, std::size_t count) {
   return write_all(STDOUT_FILENO, bytes, count);
+}
+
+// A terminal whose character set is UTF-8 gets the prompt's two signs as the characters they
+// stand for; pipes, files and other character sets get the bytes as they are.
+int write_standard_output_to_utf8_terminal(const char* bytes, std::size_t count) {
+  return write_with_utf8_signs(bytes, count, write_standard_output);
+}
+
+// Whether the C library's locale, as the environment sets it, says the terminal's character
+// set is UTF-8. The program itself keeps the C locale.
+bool terminal_is_utf8() {
+  if (::setlocale(LC_CTYPE, "") == nullptr) return false;
+  const char* codeset = ::nl_langinfo(CODESET);
+  const bool utf8 = codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 ||
+                                           std::strcmp(codeset, "utf8") == 0);
+  ::setlocale(LC_CTYPE, "C");
+  return utf8;
 }
 
 IoFailure classify(int error) {
@@ -191,7 +210,9 @@ ConsoleStreams standard_streams() {
   streams.input_interactive = ::isatty(STDIN_FILENO) == 1;
   streams.output_interactive = ::isatty(STDOUT_FILENO) == 1;
   streams.read_input = read_standard_input;
-  streams.write_output = write_standard_output;
+  streams.write_output = streams.output_interactive && terminal_is_utf8()
+                             ? write_standard_output_to_utf8_terminal
+                             : write_standard_output;
   return streams;
 }
 

@@ -49,6 +49,12 @@ int write_standard_output(const char* bytes, std::size_t count) {
   return write_all(standard_handle(STD_OUTPUT_HANDLE), bytes, count);
 }
 
+// A console set to UTF-8 (code page 65001) gets the prompt's two signs as the characters they
+// stand for; pipes, files and consoles in other code pages get the bytes as they are.
+int write_standard_output_to_utf8_console(const char* bytes, std::size_t count) {
+  return write_with_utf8_signs(bytes, count, write_standard_output);
+}
+
 IoFailure classify(DWORD error) {
   switch (error) {
     case ERROR_DISK_FULL:
@@ -121,7 +127,9 @@ ConsoleStreams standard_streams() {
   streams.input_interactive = is_console(standard_handle(STD_INPUT_HANDLE));
   streams.output_interactive = is_console(standard_handle(STD_OUTPUT_HANDLE));
   streams.read_input = read_standard_input;
-  streams.write_output = write_standard_output;
+  streams.write_output = streams.output_interactive && ::GetConsoleOutputCP() == CP_UTF8
+                             ? write_standard_output_to_utf8_console
+                             : write_standard_output;
   return streams;
 }
 

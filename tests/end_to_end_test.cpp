@@ -69,6 +69,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "run-1000-terminal.stdout", "run-1000.PI.OUT", ""}),
     [](const auto& param_info) { return param_info.param.name; });
 
+// The prompt's two signs reach a UTF-8 terminal as the characters they stand for; pipes and
+// other character sets get the bytes. Nothing else changes, in the files least of all.
+struct Signs {
+  std::string name;
+  Console console;
+  std::string locale;
+  bool as_utf8;
+};
+
+// Names the case in test listings.
+void PrintTo(const Signs& c, std::ostream* os) { *os << c.name; }
+
+class PromptSignsTest : public testing::TestWithParam<Signs> {};
+
+TEST_P(PromptSignsTest, ShowTheSignsAsTheTerminalsCharacterSetHasThem) {
+  const Signs& c = GetParam();
+  if (c.console == Console::terminal && !test::terminal_supported()) GTEST_SKIP();
+  ProgramRun run;
+  run.options.environment = {"LC_ALL=" + c.locale};
+  run.start("4\n", c.console);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
+  std::string expected =
+      golden(c.console == Console::terminal ? "run-4-terminal.stdout" : "run-4-pipe.stdout");
+  if (c.as_utf8) {
+    const std::size_t at = expected.find("(\xF2" "4; \xF3");
+    ASSERT_NE(at, std::string::npos);
+    expected.replace(at, 6, "(\u2265" "4; \u2264");
+  }
+  EXPECT_EQ(run.result.out, expected);
+  EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, PromptSignsTest,
+    testing::Values(Signs{"terminal_utf8", Console::terminal, "C.UTF-8", true},
+                    Signs{"terminal_c", Console::terminal, "C", false},
+                    Signs{"pipe_utf8", Console::pipe, "C.UTF-8", false}),
+    [](const auto& param_info) { return param_info.param.name; });
+
 TEST(EndToEndTest, LongerOldFilesAreCutToTheNewRun) {
   ProgramRun run;
   test::write_file(run.path("PI.Tst"), std::string(100000, 'T'));

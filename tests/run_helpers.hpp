@@ -29,6 +29,8 @@ struct ProgramRun {
 
   void start(const std::string& input, Console console) {
     ChildOptions run_options = options;
+    // The C locale unless the test sets one: what a terminal shows depends on it.
+    run_options.environment.insert(run_options.environment.begin(), "LC_ALL=C");
     run_options.directory = dir_.path();
     run_options.input = input;
     run_options.terminal = console == Console::terminal;
