@@ -19,7 +19,7 @@
 
 #include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
-#include "platform/posix_interrupts.hpp"
+#include "platform/interrupts.hpp"
 
 namespace platform {
 namespace {
@@ -32,7 +32,7 @@ void wait_until_ready(int fd, short events) {
 }
 
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
-  const posix::InterruptibleWait waiting;
+  const InterruptibleWait waiting;
   for (;;) {
     const ssize_t got = ::read(STDIN_FILENO, buffer, capacity);
     if (got >= 0) return got;
@@ -183,7 +183,7 @@ int lock_whole_file(int fd, bool writable) {
 #else
   constexpr int WAIT_FOR_LOCK = F_SETLKW;
 #endif
-  const posix::InterruptibleWait waiting;
+  const InterruptibleWait waiting;
   while (::fcntl(fd, WAIT_FOR_LOCK, &lock) != 0) {
     if (errno != EINTR) return errno;
   }
@@ -352,7 +352,7 @@ LocalTime local_time() {
 
 void start_up(bool arm_floating_point_traps) {
   open_closed_standard_descriptors();
-  posix::install_interrupt_handlers();
+  install_interrupt_handlers();
   struct sigaction action {};
   action.sa_sigaction = on_floating_point_error;
   action.sa_flags = SA_SIGINFO;

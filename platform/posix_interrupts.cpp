@@ -2,7 +2,7 @@
 // section it ends the run there and then (the calculation touches no unit, so the exit routine
 // finds every unit between two statements); inside one it leaves the signal pending for the
 // release.
-#include "platform/posix_interrupts.hpp"
+#include "platform/interrupts.hpp"
 
 #include <signal.h>
 #include <unistd.h>
@@ -85,8 +85,6 @@ HANDLER_ALIGNS_STACK void on_interrupt(int signal_number) {
 
 }  // namespace
 
-namespace posix {
-
 void install_interrupt_handlers() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
@@ -103,8 +101,6 @@ InterruptibleWait::InterruptibleWait() : held_before_(held) {
 }
 
 InterruptibleWait::~InterruptibleWait() { held = held_before_; }
-
-}  // namespace posix
 
 void hold_interrupts() { held = held + 1; }
 

@@ -10,7 +10,7 @@
 
 #include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
-#include "platform/windows_interrupts.hpp"
+#include "platform/interrupts.hpp"
 
 namespace platform {
 namespace {
@@ -25,7 +25,7 @@ bool is_console(HANDLE handle) {
 }
 
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
-  const windows::InterruptibleWait waiting;
+  const InterruptibleWait waiting;
   DWORD got = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
   if (::ReadFile(standard_handle(STD_INPUT_HANDLE), buffer, wanted, &got, nullptr)) return got;
@@ -181,7 +181,7 @@ IoResult open_file(const char* name, OpenedFile& file, const OpenRules& rules) {
   } else if (rules.exclusive) {
     // The whole file and any length it may grow to, waited for.
     OVERLAPPED from_start{};
-    const windows::InterruptibleWait waiting;
+    const InterruptibleWait waiting;
     const DWORD kind = (access & GENERIC_WRITE) != 0 ? LOCKFILE_EXCLUSIVE_LOCK : 0;
     if (!::LockFileEx(handle, kind, 0, MAXDWORD, MAXDWORD, &from_start)) refused = ::GetLastError();
   }
@@ -288,7 +288,7 @@ void start_up(bool arm_floating_point_traps) {
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (null != INVALID_HANDLE_VALUE) ::SetStdHandle(which, null);
   }
-  windows::install_interrupt_handler();
+  install_interrupt_handlers();
   ::AddVectoredExceptionHandler(1, on_exception);
   _clearfp();
   if (arm_floating_point_traps) {

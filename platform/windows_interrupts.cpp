@@ -3,7 +3,7 @@
 // units: the program while it holds them (a statement in progress), the handler once it has
 // claimed them to end the run. A handler that finds them held waits; the program ends the run
 // at its release. Either way the process ends with the console's interrupt status.
-#include "platform/windows_interrupts.hpp"
+#include "platform/interrupts.hpp"
 
 #include <windows.h>
 
@@ -82,9 +82,7 @@ BOOL WINAPI on_console_event(DWORD event) {
 
 }  // namespace
 
-namespace windows {
-
-void install_interrupt_handler() {
+void install_interrupt_handlers() {
   ::SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
@@ -95,8 +93,6 @@ InterruptibleWait::InterruptibleWait() : held_before_(state.load()) {
 InterruptibleWait::~InterruptibleWait() {
   if (held_before_ > 0) take(held_before_);
 }
-
-}  // namespace windows
 
 static bool ending_here() { return state.load() == CLAIMED && claimer.load() == ::GetCurrentThreadId(); }
 

@@ -1,9 +1,10 @@
-// Interrupts on POSIX systems: what the rest of the POSIX seam needs of them.
+// Interrupts: what the rest of each platform implementation needs of them.
 #pragma once
 
-namespace platform::posix {
+namespace platform {
 
-// Installs the handlers of SIGINT, SIGTERM, SIGHUP and SIGQUIT.
+// Installs the handlers: SIGINT, SIGTERM, SIGHUP and SIGQUIT on POSIX systems; the console
+// control handler (Ctrl-C, Ctrl-Break, the console's closing) on Windows.
 void install_interrupt_handlers();
 
 // A wait for input or for a lock: for its length an interrupt takes effect at once, even
@@ -19,4 +20,4 @@ class InterruptibleWait {
   int held_before_;
 };
 
-}  // namespace platform::posix
+}  // namespace platform
