@@ -1,0 +1,306 @@
+// Nothing lost, end to end on POSIX systems: interrupts, the table's lock, a full file system,
+// a table that is no regular file, closed and non-blocking standard streams, the real clock over
+// daylight-saving changes, and two names that differ only in case. In-process where a moment
+// must be hit exactly.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "child_process.hpp"
+#include "fake_console.hpp"
+#include "platform/platform.hpp"
+#include "records/records.hpp"
+#include "run_helpers.hpp"
+#include "safety_helpers.hpp"
+#include "temp_dir.hpp"
+#include "tu_mardo/table.hpp"
+#include "tu_mardo/timing.hpp"
+
+namespace {
+
+using test::Console;
+using test::EARLIER;
+using test::ends_with;
+using test::golden;
+using test::LONG_RUN;
+using test::NAME_LINE;
+using test::ProgramRun;
+using test::table_line;
+
+// ---- Interrupts ---------------------------------------------------------------------------
+
+struct Interrupt {
+  std::string name;
+  std::string input;
+  Console console;
+  int signal;
+  std::string line;   // what standard error gets
+  std::string after;  // the console text the signal waits for
+  std::string pi_tst;  // what the run log holds afterwards; "-" when there is none
+};
+
+// Names the case in test listings.
+void PrintTo(const Interrupt& c, std::ostream* os) { *os << c.name; }
+
+class InterruptTest : public testing::TestWithParam<Interrupt> {};
+
+TEST_P(InterruptTest, WritesOutTheFilesAndEndsByTheSignal) {
+  const Interrupt& c = GetParam();
+  if (c.console == Console::terminal && !test::terminal_supported()) GTEST_SKIP();
+  ProgramRun run;
+  test::write_file(run.path("PI.Tst"), "old log\r\n");
+  run.options.signal = c.signal;
+  run.options.signal_after = c.after;
+  run.options.input_delay_ms = c.input.empty() ? 60000 : 0;  // the answer never comes
+  run.start(c.input.empty() ? "4\n" : c.input, c.console);
+  EXPECT_EQ(run.result.signal, c.signal) << run.result.out;
+  EXPECT_EQ(run.result.err, c.line + "\n");
+  EXPECT_EQ(run.file("PI.Tst"), c.pi_tst == "-" ? "old log\r\n" : c.pi_tst);
+  if (c.pi_tst != "-") {
+    EXPECT_EQ(run.file("PI.OUT"), "");  // opened, its first listing not reached
+  }
+}
+
+const std::string HEADER_16001 = " Speed test data: dimension is 16001\r\n Start time 10:00:00.00\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, InterruptTest,
+    testing::Values(
+        Interrupt{"sigint_at_the_prompt", "", Console::pipe, SIGINT, "Ended by signal SIGINT",
+                  "Enter number of digits", "-"},
+        Interrupt{"sigterm_in_the_calculation", "64000\n", Console::pipe, SIGTERM,
+                  "Ended by signal SIGTERM", "Calculating arctg(1/5).", HEADER_16001},
+        Interrupt{"sigquit_in_the_calculation", "64000\n", Console::pipe, SIGQUIT,
+                  "Ended by signal SIGQUIT", "Calculating arctg(1/5).", HEADER_16001},
+        Interrupt{"terminal_closed_in_the_calculation", "64000\n", Console::terminal, SIGHUP,
+                  "Ended by signal SIGHUP", "Calculating arctg(1/5).", HEADER_16001},
+        Interrupt{"ctrl_c_at_the_terminal_prompt", "", Console::terminal, SIGINT,
+                  "Ended by signal SIGINT", "Enter number of digits", "-"}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+// The moments that a run cannot be made to hit from outside, in a child of this test: a
+// signal that comes while a statement is in progress, and one between the table's update and
+// the exit.
+class InterruptMomentTest : public testing::Test {
+ protected:
+  test::InTempDir here_;
+};
+
+TEST_F(InterruptMomentTest, ASignalInAStatementWaitsForItsEnd) {
+  EXPECT_EXIT(
+      {
+        platform::start_up();
+        test::start_fake_console(false, false);
+        records::open_unit(8, "PI.OUT");
+        records::begin_write(8, "(' Digits',(T9,2I4.4))", true);
+        for (int32_t word = 0; word < 600; ++word) records::put_int32(word);
+        platform::hold_interrupts();  // as end_write does: the signal comes while it renders
+        ::raise(SIGTERM);
+        records::end_write();
+        platform::release_interrupts();
+        std::_Exit(0);
+      },
+      testing::KilledBySignal(SIGTERM), "Ended by signal SIGTERM");
+  const std::string listing = test::read_file("PI.OUT");
+  EXPECT_EQ(listing.size(), 300u * 18u) << "every record of the statement, whole";
+  EXPECT_TRUE(ends_with(listing, "05980599\r\n"));
+}
+
+TEST_F(InterruptMomentTest, ASignalAfterTheTableUpdateKeepsTheNewLine) {
+  test::write_file("tu_mardo.dat", EARLIER + "MY PC\r\n");
+  EXPECT_EXIT(
+      {
+        platform::start_up();
+        test::start_fake_console(false, false);
+        char name[tu_mardo::NAME_LENGTH];
+        tu_mardo::rewrite_last_line(123.4567f, name);
+        ::raise(SIGINT);
+        std::_Exit(0);
+      },
+      testing::KilledBySignal(SIGINT), "Ended by signal SIGINT");
+  EXPECT_EQ(test::read_file("tu_mardo.dat"), EARLIER + table_line(123.4567f));
+}
+
+// ---- The table
+
+// A run waits while another process holds the table's lock, and goes on once it is free.
+TEST(ConcurrentRunTest, ARunWaitsForTheTableLock) {
+  test::TempDir dir;
+  test::write_file(dir.file("tu_mardo.dat"), "MY PC\r\n");
+  const int fd = ::open(dir.file("tu_mardo.dat").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+  std::atomic<bool> done{false};
+  test::ChildResult result;
+  std::thread run([&] {
+    test::ChildOptions options;
+    options.directory = dir.path();
+    options.input = "4\n";
+    options.environment.push_back("TU_MARDO_SCRIPTED_CLOCK=" + LONG_RUN);
+    result = test::run_child(TU_MARDO_SCRIPTED_BINARY, options);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(test::under_cpu_emulator() ? 5000 : 1000));
+  EXPECT_FALSE(done);
+  EXPECT_EQ(test::read_file(dir.file("tu_mardo.dat")), "MY PC\r\n");
+  ::close(fd);  // the lock goes with it
+  run.join();
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(test::read_file(dir.file("tu_mardo.dat")), table_line(tu_mardo::bench_value(4, 90.5f)));
+}
+
+// ---- A table that cannot be rewritten safely --------------------------------------------
+
+TEST(TableSafetyTest, AFullFileSystemLeavesTheTableAsItWas) {
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  std::string table;
+  for (int i = 0; i < 100; ++i) table += EARLIER;
+  table += "MY PC\r\n";  // the new last line is longer: the table must grow
+  test::write_file(run.path("tu_mardo.dat"), table);
+  run.options.file_size_limit = static_cast<long>(table.size());
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(912));
+  EXPECT_TRUE(ends_with(run.result.out,
+                        "Error reading/writing benchmark file.\r\nReturn code 912\r\n\r\n"));
+  EXPECT_EQ(run.file("tu_mardo.dat"), table);
+  EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
+}
+
+enum class Special { fifo, zero, urandom, null };
+
+struct NotRegular {
+  std::string name;
+  Special kind;
+};
+
+// Names the case in test listings.
+void PrintTo(const NotRegular& c, std::ostream* os) { *os << c.name; }
+
+class NotRegularTest : public testing::TestWithParam<NotRegular> {};
+
+TEST_P(NotRegularTest, IsNeitherReadNorWritten) {
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  run.options.timeout_seconds = 60;
+  const std::string table = run.path("tu_mardo.dat");
+  switch (GetParam().kind) {
+    case Special::fifo:
+      ASSERT_EQ(::mkfifo(table.c_str(), 0644), 0);
+      break;
+    case Special::zero:
+      ASSERT_EQ(::symlink("/dev/zero", table.c_str()), 0);
+      break;
+    case Special::urandom:
+      ASSERT_EQ(::symlink("/dev/urandom", table.c_str()), 0);
+      break;
+    case Special::null:
+      ASSERT_EQ(::symlink("/dev/null", table.c_str()), 0);
+      break;
+  }
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(1002));
+  EXPECT_TRUE(ends_with(run.result.out, "Error opening Tu_Mardo.Dat\r\nReturn code 1002\r\n\r\n"));
+  EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, NotRegularTest,
+                         testing::Values(NotRegular{"fifo", Special::fifo},
+                                         NotRegular{"dev_zero", Special::zero},
+                                         NotRegular{"dev_urandom", Special::urandom},
+                                         NotRegular{"dev_null", Special::null}),
+                         [](const auto& param_info) { return param_info.param.name; });
+
+// ---- Standard streams ---------------------------------------------------------------------
+
+TEST(StandardStreamTest, AClosedStandardOutputIsTheNullDevice) {
+  // The emulator opens the program on the lowest free descriptor, the closed one.
+  if (test::under_cpu_emulator()) GTEST_SKIP() << "the emulator takes the closed descriptor";
+  ProgramRun run;
+  run.options.stdout_kind = test::Output::closed;
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  EXPECT_EQ(run.file("PI.Tst"), golden("run-4.PI.Tst"));
+  EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
+}
+
+TEST(StandardStreamTest, AClosedStandardErrorNeverReceivesTheRunLog) {
+  ProgramRun run;
+  run.options.stderr_closed = true;
+  run.options.file_size_limit = 3072;  // PI.OUT's last block fails at the stop, with a report
+  run.start("64001\n3\n1000\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
+  EXPECT_EQ(run.file("PI.Tst"),
+            " Speed test data: dimension is   251\r\n Start time 10:00:00.00\r\n"
+            " End time   10:00:00.50\r\n Duration is   5.000000E-01 sec\r\n");
+}
+
+TEST(StandardStreamTest, NonBlockingPipesAreWaitedOn) {
+  ProgramRun plain;
+  plain.start("16000\n", Console::pipe);
+  ASSERT_EQ(plain.result.exit_code, 0);
+  ProgramRun run;
+  run.options.nonblocking = true;
+  run.options.input_delay_ms = 300;   // the prompt's read finds nothing at first
+  run.options.output_pause_ms = 1500;  // the listings fill the pipe
+  run.start("16000\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  EXPECT_EQ(run.result.out, plain.result.out);
+  EXPECT_EQ(run.file("PI.OUT"), plain.file("PI.OUT"));
+}
+
+// The real clock in a real zone, moved to just before each change by libfaketime.
+TEST(DaylightSavingTest, TheRealClockOverBothChangesInBerlin) {
+  const std::string library = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+  if (test::under_cpu_emulator() || !test::file_exists(library)) {
+    GTEST_SKIP() << "needs libfaketime (Debian's faketime) for this CPU";
+  }
+  // One second before each change (01:59:59 CET, 02:59:59 CEST), as seconds since the epoch:
+  // the autumn hour from 02:00 to 03:00 comes twice in local time. The end time's hour shows
+  // that the clock passed the change.
+  const struct {
+    const char* epoch_seconds;
+    const char* end_hour;
+  } changes[] = {{"1774745999", "03:"}, {"1792889999", "02:"}};
+  for (const auto& change : changes) {
+    ProgramRun run(TU_MARDO_BINARY);
+    // A sanitizer's runtime accepts the preloaded library only when told to.
+    run.options.environment = {"TZ=Europe/Berlin", "LD_PRELOAD=" + library, "FAKETIME_FMT=%s",
+                               std::string("FAKETIME=@") + change.epoch_seconds,
+                               "ASAN_OPTIONS=verify_asan_link_order=0"};
+    run.start("16000\n", Console::pipe);
+    ASSERT_EQ(run.result.exit_code, 0) << change.epoch_seconds;
+    const std::string& out = run.result.out;
+    const std::size_t at = out.find("Duration is");
+    const std::size_t end = out.find("End time   ");
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    const float duration = std::stof(out.substr(at + 11, 15));
+    EXPECT_GT(duration, 0.0f) << change.epoch_seconds;
+    EXPECT_LT(duration, 600.0f) << change.epoch_seconds;
+    EXPECT_EQ(out.substr(end + 11, 3), change.end_hour) << change.epoch_seconds;
+  }
+}
+
+TEST(NameCaseTest, TwoMatchesLeaveTheExactName) {
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  test::write_file(run.path("Tu_Mardo.Dat"), "ONE\r\n");
+  test::write_file(run.path("TU_MARDO.DAT"), "TWO\r\n");
+  run.start("4\n", Console::pipe);
+  ASSERT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.file("Tu_Mardo.Dat"), "ONE\r\n");
+  EXPECT_EQ(run.file("TU_MARDO.DAT"), "TWO\r\n");
+  EXPECT_TRUE(run.exists("tu_mardo.dat"));
+}
+
+}  // namespace
