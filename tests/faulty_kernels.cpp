@@ -22,32 +22,32 @@ int multiplications = 0;
 int additions = 0;
 int divisions = 0;
 
-// Adds `units` of word `word` (1-based) to the vector as one number, modulo BASE^n.
-void add_units(Word* v, int32_t n, int32_t word, int64_t units) {
+// Adds `units` of word `word` (1-based) to the vector as one number; what carries out of word
+// 1 is dropped.
+void add_units(Word* v, int32_t word, int64_t units) {
   for (int32_t i = word - 1; i >= 0 && units != 0; --i) {
     const int64_t sum = v[i] + units;
     const int64_t kept = ((sum % iter::BASE) + iter::BASE) % iter::BASE;
     v[i] = static_cast<Word>(kept);
     units = (sum - kept) / iter::BASE;
   }
-  (void)n;
 }
 
 void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   real->mul(v, n, m, base);
   if (++multiplications != 2) return;  // the second multiplication gives pi - 3
-  if (fault == "first_word") add_units(v, n, 1, 1);
-  if (fault == "middle_word") add_units(v, n, n / 2 + 1, 1);
+  if (fault == "first_word") add_units(v, 1, 1);
+  if (fault == "middle_word") add_units(v, n / 2 + 1, 1);
   if (fault == "above_bound" || fault == "below_bound") {
     for (int32_t i = 0; i < n; ++i) v[i] = tu_mardo::PI_TRUTH_WORDS[i];
     const int64_t error = tu_mardo::result_bound(n) + 1;
-    add_units(v, n, n, fault == "above_bound" ? error : -error);
+    add_units(v, n, fault == "above_bound" ? error : -error);
   }
 }
 
 void add(Word* a, const Word* b, int32_t n, int32_t base) {
   real->add(a, b, n, base);
-  if (++additions == 3 && fault == "lost_carry") add_units(a, n, n / 2, -1);
+  if (++additions == 3 && fault == "lost_carry") add_units(a, n / 2, -1);
 }
 
 void sub(Word* a, const Word* b, int32_t n, int32_t base) { real->sub(a, b, n, base); }

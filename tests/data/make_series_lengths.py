@@ -6,7 +6,7 @@ The estimate is recomputed here independently of the program: the single-precisi
 rounded with Python's struct module, the double-precision steps are Python's own floats, and
 every natural logarithm is taken from the decimal module to 50 digits (correctly rounded) and
 then rounded once to a double. So the table does not depend on any C library's log, and a
-target whose log or float evaluation differs from the specification shows up as a mismatch.
+target whose log or float evaluation strays from this recipe shows up as a mismatch.
 Usage: make_series_lengths.py > series_lengths.txt
 """
 import struct
