@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 PACKAGES = $(CURDIR)/build/packages
 
-.PHONY: run test build configure install package test-sanitize memcheck bench float-sweep fuzz clean
+.PHONY: run test build configure install package test-sanitize memcheck bench float-sweep fuzz format format-check clean
 
 run: configure
 	cmake --build $(BUILD_DIR) --target tu_mardo
@@ -58,6 +58,14 @@ float-sweep: configure
 
 fuzz:
 	bench/run_fuzzers 60
+
+# The tree as .clang-format has it: `make format` rewrites, `make format-check` (CI) only looks.
+FORMATTED = git ls-files '*.cpp' '*.hpp'
+format:
+	$(FORMATTED) | xargs clang-format -i --style=file
+
+format-check:
+	$(FORMATTED) | xargs clang-format --dry-run --Werror --style=file
 
 clean:
 	rm -rf build

@@ -141,9 +141,11 @@ void BM_arctg_5(benchmark::State& state, const KernelSet* set) {
 // Every loop of every set this CPU can run, forced in turn.
 void register_benchmarks() {
   using Loop = void (*)(benchmark::State&, const KernelSet*);
-  const std::pair<const char*, Loop> loops[] = {{"mp_div", BM_mp_div}, {"mp_mul", BM_mp_mul},
-                                               {"mp_add", BM_mp_add}, {"mp_sub", BM_mp_sub},
-                                               {"arctg_5", BM_arctg_5}};
+  const std::pair<const char*, Loop> loops[] = {{"mp_div", BM_mp_div},
+                                                {"mp_mul", BM_mp_mul},
+                                                {"mp_add", BM_mp_add},
+                                                {"mp_sub", BM_mp_sub},
+                                                {"arctg_5", BM_arctg_5}};
   for (const auto& [loop_name, loop] : loops) {
     for (const KernelSet* set : iter::kernels::all_sets()) {
       if (!set->cpu_can_run()) continue;

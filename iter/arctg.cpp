@@ -33,10 +33,10 @@ int32_t estimate_length(int32_t n, int32_t x) {
 }  // namespace
 
 float series_length_map(const float& t) {
-  return static_cast<float>(
-      0.5 * ((static_cast<double>(target_log) - std::log(static_cast<double>(t))) *
-                 static_cast<double>(inv_log_x) +
-             1.0));
+  return static_cast<float>(0.5 *
+                            ((static_cast<double>(target_log) - std::log(static_cast<double>(t))) *
+                                 static_cast<double>(inv_log_x) +
+                             1.0));
 }
 
 float fixpoint_solve(Map g, const float& start, const float& tol) {
@@ -51,8 +51,7 @@ float fixpoint_solve(Map g, const float& start, const float& tol) {
     prev = t;
     t = g(t);
     step = static_cast<float>(std::fabs(static_cast<double>(t) - static_cast<double>(prev)));
-    if (static_cast<double>(step) <=
-        static_cast<double>(tol) * std::fabs(static_cast<double>(t))) {
+    if (static_cast<double>(step) <= static_cast<double>(tol) * std::fabs(static_cast<double>(t))) {
       return t;
     }
     if (!(prev_step > step)) ++count;  // never counted back down

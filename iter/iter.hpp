@@ -18,18 +18,18 @@ extern int32_t BASE;
 extern int32_t ROOT_BASE;
 
 // The series estimate's working values, shared because series_length_map takes one argument.
-extern float target_log;  // ln 10^D, D the decimals all n words hold
-extern float inv_log_x;   // 1 / ln x
+extern float target_log;      // ln 10^D, D the decimals all n words hold
+extern float inv_log_x;       // 1 / ln x
 extern int32_t solve_status;  // 0 converged, 2001 gave up
 
 inline constexpr int32_t SOLVE_GAVE_UP = 2001;
 
 void mp_copy(const Word* src, Word* dst, int32_t n);
 void mp_zero_tail(Word* v, int32_t n, int32_t k);  // words k..n (1-based) become 0
-void mp_mul(Word* v, int32_t n, int32_t m);         // V = V * m mod BASE^n
-void mp_add(Word* a, const Word* b, int32_t n);     // A = A + B mod BASE^n
-void mp_sub(Word* a, const Word* b, int32_t n);     // A = A - B mod BASE^n
-void mp_div(Word* v, int32_t n, int32_t d);         // V = floor(V / d)
+void mp_mul(Word* v, int32_t n, int32_t m);        // V = V * m mod BASE^n
+void mp_add(Word* a, const Word* b, int32_t n);    // A = A + B mod BASE^n
+void mp_sub(Word* a, const Word* b, int32_t n);    // A = A - B mod BASE^n
+void mp_div(Word* v, int32_t n, int32_t d);        // V = floor(V / d)
 
 // result = the truncated series arctan(1/x) = 1/x - 1/(3x^3) + ...; term and power are
 // scratch. Writes the series length and an empty record to the console first.

@@ -21,16 +21,21 @@ bool has_x86_64_v3() {
          __builtin_cpu_supports("bmi2");
 }
 
-const KernelSet X86_64_V3{"x86-64-v3", "AVX2, FMA, BMI1 and BMI2 (x86-64-v3)", has_x86_64_v3,
-                          x86_64_v3::mul, x86_64_v3::add, x86_64_v3::sub, x86_64_v3::div};
-const KernelSet X86_64_V2{"x86-64-v2", "SSE4.1, SSE4.2, SSSE3 and POPCNT (x86-64-v2)",
-                          has_x86_64_v2, x86_64_v2::mul, x86_64_v2::add, x86_64_v2::sub,
+const KernelSet X86_64_V3{"x86-64-v3",    "AVX2, FMA, BMI1 and BMI2 (x86-64-v3)",
+                          has_x86_64_v3,  x86_64_v3::mul,
+                          x86_64_v3::add, x86_64_v3::sub,
+                          x86_64_v3::div};
+const KernelSet X86_64_V2{"x86-64-v2",    "SSE4.1, SSE4.2, SSSE3 and POPCNT (x86-64-v2)",
+                          has_x86_64_v2,  x86_64_v2::mul,
+                          x86_64_v2::add, x86_64_v2::sub,
                           x86_64_v2::div};
 #endif
 
 #if defined(TU_MARDO_AARCH64_KERNELS)
-const KernelSet AARCH64{"aarch64", "the base aarch64 instruction set", any_cpu, aarch64::mul,
-                        aarch64::add, aarch64::sub, aarch64::div};
+const KernelSet AARCH64{"aarch64",    "the base aarch64 instruction set",
+                        any_cpu,      aarch64::mul,
+                        aarch64::add, aarch64::sub,
+                        aarch64::div};
 #endif
 
 const KernelSet* const SETS[] = {
@@ -48,8 +53,10 @@ const KernelSet* active = nullptr;
 
 }  // namespace
 
-const KernelSet PORTABLE{"portable", "nothing beyond the C++ compiler's target", any_cpu,
-                         portable::mul, portable::add, portable::sub, portable::div};
+const KernelSet PORTABLE{"portable",    "nothing beyond the C++ compiler's target",
+                         any_cpu,       portable::mul,
+                         portable::add, portable::sub,
+                         portable::div};
 
 std::span<const KernelSet* const> all_sets() { return SETS; }
 

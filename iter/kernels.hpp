@@ -37,12 +37,12 @@ const KernelSet& selected();
 void select(const KernelSet& set);
 
 // The loops of each set, each in its own translation unit.
-#define TU_MARDO_KERNEL_LOOPS(set)                                  \
-  namespace set {                                                   \
-  void mul(Word* v, int32_t n, int32_t m, int32_t base);            \
-  void add(Word* a, const Word* b, int32_t n, int32_t base);        \
-  void sub(Word* a, const Word* b, int32_t n, int32_t base);        \
-  void div(Word* v, int32_t n, int32_t d, int32_t base);            \
+#define TU_MARDO_KERNEL_LOOPS(set)                           \
+  namespace set {                                            \
+  void mul(Word* v, int32_t n, int32_t m, int32_t base);     \
+  void add(Word* a, const Word* b, int32_t n, int32_t base); \
+  void sub(Word* a, const Word* b, int32_t n, int32_t base); \
+  void div(Word* v, int32_t n, int32_t d, int32_t base);     \
   }
 TU_MARDO_KERNEL_LOOPS(portable)
 TU_MARDO_KERNEL_LOOPS(x86_64_v2)

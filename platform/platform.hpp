@@ -47,8 +47,8 @@ struct IoResult {
 
 struct OpenedFile {
   FileHandle handle = -1;
-  bool created = false;   // the open created the file, so it ends at offset 0
-  bool writable = true;   // connected for writing (read-write or write-only)
+  bool created = false;  // the open created the file, so it ends at offset 0
+  bool writable = true;  // connected for writing (read-write or write-only)
 };
 
 // What a file must be beyond its name.
@@ -83,7 +83,7 @@ void close_file(FileHandle file);
 // ---- Clock ------------------------------------------------------------------------------
 
 struct LocalTime {
-  int64_t day = 0;  // a running day number: consecutive calendar days differ by one
+  int64_t day = 0;         // a running day number: consecutive calendar days differ by one
   int32_t utc_offset = 0;  // seconds the local time is ahead of UTC at this instant
   int16_t hour = 0;
   int16_t minute = 0;

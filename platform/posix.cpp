@@ -18,8 +18,8 @@
 #include <cstring>
 
 #include "platform/exit_routine.hpp"
-#include "platform/platform.hpp"
 #include "platform/interrupts.hpp"
+#include "platform/platform.hpp"
 
 namespace platform {
 namespace {
@@ -79,8 +79,8 @@ int write_standard_output_to_utf8_terminal(const char* bytes, std::size_t count)
 bool terminal_is_utf8() {
   if (::setlocale(LC_CTYPE, "") == nullptr) return false;
   const char* codeset = ::nl_langinfo(CODESET);
-  const bool utf8 = codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 ||
-                                           std::strcmp(codeset, "utf8") == 0);
+  const bool utf8 = codeset != nullptr &&
+                    (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
   ::setlocale(LC_CTYPE, "C");
   return utf8;
 }
@@ -125,9 +125,9 @@ __attribute__((force_align_arg_pointer))
 #endif
 void on_floating_point_error(int, siginfo_t* info, void*) {
   const int code = info->si_code;
-  end_on_floating_point_error(floating_point_error_text(
-      code == FPE_FLTDIV || code == FPE_INTDIV, code == FPE_FLTOVF || code == FPE_INTOVF,
-      code == FPE_FLTINV));
+  end_on_floating_point_error(floating_point_error_text(code == FPE_FLTDIV || code == FPE_INTDIV,
+                                                        code == FPE_FLTOVF || code == FPE_INTOVF,
+                                                        code == FPE_FLTINV));
 }
 
 // Unmasks invalid operation, division by zero and overflow. Only some C libraries can, and on
@@ -339,9 +339,9 @@ LocalTime local_time() {
   LocalTime time;
   time.day = day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday);
   const int64_t utc_day = day_number(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
-  time.utc_offset = static_cast<int32_t>(
-      (time.day - utc_day) * 86400 + (fields.tm_hour - utc.tm_hour) * 3600 +
-      (fields.tm_min - utc.tm_min) * 60 + (fields.tm_sec - utc.tm_sec));
+  time.utc_offset =
+      static_cast<int32_t>((time.day - utc_day) * 86400 + (fields.tm_hour - utc.tm_hour) * 3600 +
+                           (fields.tm_min - utc.tm_min) * 60 + (fields.tm_sec - utc.tm_sec));
   time.hour = static_cast<int16_t>(fields.tm_hour);
   time.minute = static_cast<int16_t>(fields.tm_min);
   // A leap second shows as 60; the clock fields hold 0..59.

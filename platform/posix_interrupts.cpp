@@ -50,7 +50,8 @@ void block_interrupts(int how) {
   char line[64] = "Ended by signal ";
   const char* name = signal_name(signal_number);
   std::size_t length = std::strlen(line);
-  for (std::size_t i = 0; name[i] != '\0' && length < sizeof line - 1; ++i) line[length++] = name[i];
+  for (std::size_t i = 0; name[i] != '\0' && length < sizeof line - 1; ++i)
+    line[length++] = name[i];
   report_error(std::string_view(line, length));
   run_exit_routine(-signal_number);
   // The default action, so that the parent sees the process ended by this signal.

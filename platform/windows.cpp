@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "platform/exit_routine.hpp"
-#include "platform/platform.hpp"
 #include "platform/interrupts.hpp"
+#include "platform/platform.hpp"
 
 namespace platform {
 namespace {
@@ -37,7 +37,8 @@ int write_all(HANDLE handle, const char* bytes, std::size_t count) {
   while (count > 0) {
     DWORD done = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
-    if (!::WriteFile(handle, bytes, chunk, &done, nullptr)) return static_cast<int>(::GetLastError());
+    if (!::WriteFile(handle, bytes, chunk, &done, nullptr))
+      return static_cast<int>(::GetLastError());
     if (done == 0) return ERROR_WRITE_FAULT;
     bytes += done;
     count -= done;
@@ -144,10 +145,10 @@ void report_error(std::string_view text) {
 
 const char* error_text(int system_error) {
   static char text[256];
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(system_error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text,
-      sizeof text, nullptr);
+  const DWORD length =
+      ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(system_error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
+                       text, sizeof text, nullptr);
   if (length == 0) {
     std::snprintf(text, sizeof text, "system error %d", system_error);
     return text;
@@ -213,7 +214,8 @@ IoResult write_file(FileHandle file, const char* bytes, std::size_t count) {
 IoResult seek_file(FileHandle file, int64_t offset) {
   LARGE_INTEGER to;
   to.QuadPart = offset;
-  if (!::SetFilePointerEx(as_handle(file), to, nullptr, FILE_BEGIN)) return failed(::GetLastError());
+  if (!::SetFilePointerEx(as_handle(file), to, nullptr, FILE_BEGIN))
+    return failed(::GetLastError());
   return {};
 }
 
@@ -267,9 +269,9 @@ LocalTime local_time() {
   constexpr int64_t TICKS_PER_SECOND = 10000000;
   LocalTime time;
   time.day = static_cast<int64_t>(local.QuadPart / 864000000000ULL);
-  time.utc_offset = static_cast<int32_t>(
-      (static_cast<int64_t>(local.QuadPart / TICKS_PER_SECOND) -
-       static_cast<int64_t>(universal.QuadPart / TICKS_PER_SECOND)));
+  time.utc_offset =
+      static_cast<int32_t>((static_cast<int64_t>(local.QuadPart / TICKS_PER_SECOND) -
+                            static_cast<int64_t>(universal.QuadPart / TICKS_PER_SECOND)));
   time.hour = static_cast<int16_t>(now.wHour);
   time.minute = static_cast<int16_t>(now.wMinute);
   time.second = static_cast<int16_t>(now.wSecond);
@@ -283,9 +285,9 @@ void start_up(bool arm_floating_point_traps) {
   for (DWORD which : standard) {
     const HANDLE handle = ::GetStdHandle(which);
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE) continue;
-    const HANDLE null = ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE null =
+        ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (null != INVALID_HANDLE_VALUE) ::SetStdHandle(which, null);
   }
   install_interrupt_handlers();

@@ -82,9 +82,7 @@ BOOL WINAPI on_console_event(DWORD event) {
 
 }  // namespace
 
-void install_interrupt_handlers() {
-  ::SetConsoleCtrlHandler(on_console_event, TRUE);
-}
+void install_interrupt_handlers() { ::SetConsoleCtrlHandler(on_console_event, TRUE); }
 
 InterruptibleWait::InterruptibleWait() : held_before_(state.load()) {
   if (held_before_ > 0) give_back();
@@ -94,7 +92,9 @@ InterruptibleWait::~InterruptibleWait() {
   if (held_before_ > 0) take(held_before_);
 }
 
-static bool ending_here() { return state.load() == CLAIMED && claimer.load() == ::GetCurrentThreadId(); }
+static bool ending_here() {
+  return state.load() == CLAIMED && claimer.load() == ::GetCurrentThreadId();
+}
 
 void hold_interrupts() {
   if (ending_here()) return;

@@ -92,7 +92,8 @@ int32_t pass_rest_of_record(FileUnit& unit) {
     if (c == BYTE_FAILED) return STATUS_READ_FAILED;
     if (c == BYTE_END) return 0;
     const char* start = unit.buffer + unit.next;
-    const void* line_end = std::memchr(start, '\n', static_cast<std::size_t>(unit.filled - unit.next));
+    const void* line_end =
+        std::memchr(start, '\n', static_cast<std::size_t>(unit.filled - unit.next));
     if (line_end != nullptr) {
       unit.next += static_cast<int32_t>(static_cast<const char*>(line_end) - start) + 1;
       return 0;
@@ -179,7 +180,8 @@ int32_t file_write_out(FileUnit& unit) {
     result = platform::seek_file(unit.handle, offset);
     if (result) unit.os_offset = offset;
   }
-  if (result) result = platform::write_file(unit.handle, unit.buffer, static_cast<std::size_t>(count));
+  if (result)
+    result = platform::write_file(unit.handle, unit.buffer, static_cast<std::size_t>(count));
   if (!result) {
     unit.os_offset = -1;
     unit.system_error = result.system_error;

@@ -23,17 +23,17 @@ struct FileUnit {
   char name[MAX_FILE_NAME + 1] = {};
   platform::FileHandle handle = -1;
   char buffer[BLOCK_SIZE];
-  int32_t filled = 0;       // bytes in the buffer: output not yet written, or the block read
-  int32_t next = 0;         // reading: the next byte of the block
-  int64_t origin = 0;       // file offset of buffer[0]
-  int64_t os_offset = -1;   // the system's file offset, -1 when unknown
-  bool holds_input = false; // the buffer holds a block read from the file
-  bool dirty = false;       // the buffer holds output not yet written
-  bool at_end = false;      // nothing follows the current position in the file
-  bool past_end = false;    // a read met the end of the file
-  bool writable = true;     // connected for writing
-  bool cut_pending = false; // output replaced old bytes: the file ends behind it once written
-  int system_error = 0;     // of the last failed write, for the message
+  int32_t filled = 0;        // bytes in the buffer: output not yet written, or the block read
+  int32_t next = 0;          // reading: the next byte of the block
+  int64_t origin = 0;        // file offset of buffer[0]
+  int64_t os_offset = -1;    // the system's file offset, -1 when unknown
+  bool holds_input = false;  // the buffer holds a block read from the file
+  bool dirty = false;        // the buffer holds output not yet written
+  bool at_end = false;       // nothing follows the current position in the file
+  bool past_end = false;     // a read met the end of the file
+  bool writable = true;      // connected for writing
+  bool cut_pending = false;  // output replaced old bytes: the file ends behind it once written
+  int system_error = 0;      // of the last failed write, for the message
 
   int64_t position() const { return origin + (holds_input ? next : filled); }
 };

@@ -29,24 +29,24 @@ inline constexpr UnitId CONSOLE_IN = -100002;
 inline constexpr std::string_view LIST_DIRECTED{};
 
 // Positive statuses.
-inline constexpr int32_t STATUS_READ_FAILED = 6500;     // the file cannot be read
-inline constexpr int32_t STATUS_ACCESS_DENIED = 6421;   // cannot be shortened or written
-inline constexpr int32_t STATUS_NO_SPACE = 6422;        // no space left on the device
-inline constexpr int32_t STATUS_WRITE_FAILED = 6423;    // any other failed write or cut
-inline constexpr int32_t STATUS_OPEN_FAILED = 6416;     // the file cannot be opened or created
-inline constexpr int32_t STATUS_BAD_KEYWORD = 6417;     // an open keyword the service lacks
-inline constexpr int32_t STATUS_UNIT_IN_USE = 6418;     // the unit number is connected already
-inline constexpr int32_t STATUS_TOO_MANY_UNITS = 6419;  // all 61 units are connected
-inline constexpr int32_t STATUS_NOT_CONNECTED = 6420;   // output to a unit never opened
-inline constexpr int32_t STATUS_BAD_FORMAT = 6300;      // a format the service cannot use
-inline constexpr int32_t STATUS_BAD_ITEM = 6301;        // an item its descriptor cannot edit
-inline constexpr int32_t STATUS_TOO_MANY_ITEMS = 6302;  // more items than a statement holds
-inline constexpr int32_t STATUS_RECORD_TOO_LONG = 6303; // a record beyond the record buffer
-inline constexpr int32_t STATUS_OUT_OF_ORDER = 6304;    // statement calls in the wrong order
-inline constexpr int32_t STATUS_BAD_INTEGER = 6101;     // console answer that is no integer
-inline constexpr int32_t STATUS_INTEGER_RANGE = 6102;   // outside the 32-bit range
-inline constexpr int32_t STATUS_LINE_TOO_LONG = 6103;   // beyond the console's 132 bytes
-inline constexpr int32_t STATUS_INPUT_FAILED = 6104;    // standard input cannot be read
+inline constexpr int32_t STATUS_READ_FAILED = 6500;      // the file cannot be read
+inline constexpr int32_t STATUS_ACCESS_DENIED = 6421;    // cannot be shortened or written
+inline constexpr int32_t STATUS_NO_SPACE = 6422;         // no space left on the device
+inline constexpr int32_t STATUS_WRITE_FAILED = 6423;     // any other failed write or cut
+inline constexpr int32_t STATUS_OPEN_FAILED = 6416;      // the file cannot be opened or created
+inline constexpr int32_t STATUS_BAD_KEYWORD = 6417;      // an open keyword the service lacks
+inline constexpr int32_t STATUS_UNIT_IN_USE = 6418;      // the unit number is connected already
+inline constexpr int32_t STATUS_TOO_MANY_UNITS = 6419;   // all 61 units are connected
+inline constexpr int32_t STATUS_NOT_CONNECTED = 6420;    // output to a unit never opened
+inline constexpr int32_t STATUS_BAD_FORMAT = 6300;       // a format the service cannot use
+inline constexpr int32_t STATUS_BAD_ITEM = 6301;         // an item its descriptor cannot edit
+inline constexpr int32_t STATUS_TOO_MANY_ITEMS = 6302;   // more items than a statement holds
+inline constexpr int32_t STATUS_RECORD_TOO_LONG = 6303;  // a record beyond the record buffer
+inline constexpr int32_t STATUS_OUT_OF_ORDER = 6304;     // statement calls in the wrong order
+inline constexpr int32_t STATUS_BAD_INTEGER = 6101;      // console answer that is no integer
+inline constexpr int32_t STATUS_INTEGER_RANGE = 6102;    // outside the 32-bit range
+inline constexpr int32_t STATUS_LINE_TOO_LONG = 6103;    // beyond the console's 132 bytes
+inline constexpr int32_t STATUS_INPUT_FAILED = 6104;     // standard input cannot be read
 
 // The failure a status stands for, in words.
 const char* status_text(int32_t status);

@@ -41,7 +41,8 @@ struct Record {
       overflow = true;
       return;
     }
-    if (column > length) std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
+    if (column > length)
+      std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
     std::memcpy(bytes + column, text, static_cast<std::size_t>(count));
     column += count;
     if (column > length) length = column;
@@ -52,7 +53,8 @@ struct Record {
       overflow = true;
       return;
     }
-    if (column > length) std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
+    if (column > length)
+      std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
     std::memset(bytes + column, ' ', static_cast<std::size_t>(count));
     column += count;
     if (column > length) length = column;

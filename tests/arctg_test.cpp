@@ -8,9 +8,9 @@
 
 #include "child_process.hpp"
 #include "fake_console.hpp"
-#include "machin.hpp"
 #include "iter/iter.hpp"
 #include "iter/kernels.hpp"
+#include "machin.hpp"
 #include "tu_mardo/verify.hpp"
 
 namespace {
@@ -137,31 +137,30 @@ struct Passes {
   static inline int32_t n = 0;
 };
 
-const iter::kernels::KernelSet COUNTING{
-    "counting",
-    "",
-    [] { return true; },
-    [](Word* v, int32_t n, int32_t m, int32_t base) {
-      ++Passes::multiplications;
-      Passes::every_pass_whole &= n == Passes::n;
-      iter::kernels::PORTABLE.mul(v, n, m, base);
-    },
-    [](Word* a, const Word* b, int32_t n, int32_t base) {
-      ++Passes::additions;
-      Passes::every_pass_whole &= n == Passes::n;
-      iter::kernels::PORTABLE.add(a, b, n, base);
-    },
-    [](Word* a, const Word* b, int32_t n, int32_t base) {
-      ++Passes::subtractions;
-      Passes::every_pass_whole &= n == Passes::n;
-      iter::kernels::PORTABLE.sub(a, b, n, base);
-    },
-    [](Word* v, int32_t n, int32_t d, int32_t base) {
-      ++Passes::divisions;
-      Passes::divisors.push_back(d);
-      Passes::every_pass_whole &= n == Passes::n;
-      iter::kernels::PORTABLE.div(v, n, d, base);
-    }};
+const iter::kernels::KernelSet COUNTING{"counting",
+                                        "",
+                                        [] { return true; },
+                                        [](Word* v, int32_t n, int32_t m, int32_t base) {
+                                          ++Passes::multiplications;
+                                          Passes::every_pass_whole &= n == Passes::n;
+                                          iter::kernels::PORTABLE.mul(v, n, m, base);
+                                        },
+                                        [](Word* a, const Word* b, int32_t n, int32_t base) {
+                                          ++Passes::additions;
+                                          Passes::every_pass_whole &= n == Passes::n;
+                                          iter::kernels::PORTABLE.add(a, b, n, base);
+                                        },
+                                        [](Word* a, const Word* b, int32_t n, int32_t base) {
+                                          ++Passes::subtractions;
+                                          Passes::every_pass_whole &= n == Passes::n;
+                                          iter::kernels::PORTABLE.sub(a, b, n, base);
+                                        },
+                                        [](Word* v, int32_t n, int32_t d, int32_t base) {
+                                          ++Passes::divisions;
+                                          Passes::divisors.push_back(d);
+                                          Passes::every_pass_whole &= n == Passes::n;
+                                          iter::kernels::PORTABLE.div(v, n, d, base);
+                                        }};
 
 struct PassCase {
   int32_t x;

@@ -17,7 +17,7 @@ struct ChildOptions {
   std::string input;                     // fed to standard input, or typed on the terminal
   std::string input_file;                // standard input's file, for Input::file
   std::vector<std::string> environment;  // extra NAME=value entries
-  bool terminal = false;  // standard input and output share one pseudo-terminal
+  bool terminal = false;                 // standard input and output share one pseudo-terminal
   bool unprivileged = false;  // run as an unprivileged user, so permissions hold (when root)
   Input stdin_kind = Input::pipe;
   Output stdout_kind = Output::pipe;

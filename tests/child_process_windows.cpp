@@ -19,7 +19,8 @@ std::string windows_path(std::string path) {
 void read_all(HANDLE from, std::string& into) {
   char buffer[65536];
   DWORD got = 0;
-  while (::ReadFile(from, buffer, sizeof buffer, &got, nullptr) && got > 0) into.append(buffer, got);
+  while (::ReadFile(from, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    into.append(buffer, got);
 }
 
 // The parent's environment and the extra entries, as CreateProcess takes them.
@@ -47,9 +48,9 @@ int status_seen(int status) { return status; }
 int run_restricted(const std::function<int()>& body) { return body(); }
 
 bool read_only_holds(const std::string& path) {
-  const HANDLE handle = ::CreateFileA(windows_path(path).c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      ::CreateFileA(windows_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return true;
   ::CloseHandle(handle);
   return false;
@@ -85,9 +86,8 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
   const std::string directory = windows_path(options.directory);
   PROCESS_INFORMATION process{};
   ChildResult result;
-  const BOOL started =
-      ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                       directory.c_str(), &startup, &process);
+  const BOOL started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                                        environment.data(), directory.c_str(), &startup, &process);
   ::CloseHandle(out_write);
   ::CloseHandle(err_write);
   ::CloseHandle(in_read);

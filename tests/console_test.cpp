@@ -13,8 +13,13 @@ namespace {
 using test::FakeConsole;
 using test::start_fake_console;
 
-const std::string PROMPT = "(' Enter number of digits for pi (\xF2" "4; \xF3', i5, ') ', $)";
-const std::string SHOWN_PROMPT = "Enter number of digits for pi (\xF2" "4; \xF3" "64000) ";
+const std::string PROMPT =
+    "(' Enter number of digits for pi (\xF2"
+    "4; \xF3', i5, ') ', $)";
+const std::string SHOWN_PROMPT =
+    "Enter number of digits for pi (\xF2"
+    "4; \xF3"
+    "64000) ";
 
 void say(std::string_view text) {
   records::begin_write(records::CONSOLE_OUT, records::LIST_DIRECTED, false);
@@ -58,7 +63,10 @@ struct Mode {
 };
 
 // Names the case in test listings.
-void PrintTo(const Mode& c, std::ostream* os) { *os << (c.input_interactive ? "terminal" : "redirected") << " input, " << (c.output_interactive ? "terminal" : "redirected") << " output"; }
+void PrintTo(const Mode& c, std::ostream* os) {
+  *os << (c.input_interactive ? "terminal" : "redirected") << " input, "
+      << (c.output_interactive ? "terminal" : "redirected") << " output";
+}
 
 class DialogueTest : public testing::TestWithParam<Mode> {};
 
@@ -74,17 +82,18 @@ TEST_P(DialogueTest, WritesTheBytesOfTheConsoleMode) {
   EXPECT_EQ(FakeConsole::output, mode.expected);
 }
 
-const std::string SHARED = "than 1 second.\r\n" + SHOWN_PROMPT +
-                           "\r\n       1000 has been entered.\r\nStop - Program terminated.\r\n\r\n";
+const std::string SHARED =
+    "than 1 second.\r\n" + SHOWN_PROMPT +
+    "\r\n       1000 has been entered.\r\nStop - Program terminated.\r\n\r\n";
 // With separate units the read leaves the prompt's line open: the empty record's blank
 // follows it on the same line.
-const std::string SEPARATE = "than 1 second.\r\n" + SHOWN_PROMPT +
-                             " \r\n       1000 has been entered.\r\nStop - Program terminated.\r\n\r\n";
+const std::string SEPARATE =
+    "than 1 second.\r\n" + SHOWN_PROMPT +
+    " \r\n       1000 has been entered.\r\nStop - Program terminated.\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(Modes, DialogueTest,
                          testing::Values(Mode{true, true, SHARED}, Mode{false, false, SEPARATE},
-                                         Mode{true, false, SEPARATE},
-                                         Mode{false, true, SEPARATE}));
+                                         Mode{true, false, SEPARATE}, Mode{false, true, SEPARATE}));
 
 TEST(ConsoleTest, ThePromptIsShownBeforeTheReadWaits) {
   start_fake_console(false, false, "7\n");
@@ -110,7 +119,9 @@ struct Control {
 };
 
 // Names the case in test listings.
-void PrintTo(const Control& c, std::ostream* os) { for (const std::string& f : c.formats) *os << f << " "; }
+void PrintTo(const Control& c, std::ostream* os) {
+  for (const std::string& f : c.formats) *os << f << " ";
+}
 
 class CarriageControlTest : public testing::TestWithParam<Control> {};
 
@@ -124,13 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
     Prefixes, CarriageControlTest,
     testing::Values(
         // The first record stands at the top; later ones start with the owed line end.
-        Control{{"(' a')", "(' b')"}, "a\r\nb"},
-        Control{{"('0a')"}, "\r\na"}, Control{{"(' a')", "('0b')"}, "a\r\n\r\nb"},
-        Control{{"(' a')", "('+b')"}, "a\rb"}, Control{{"('+b')"}, "\rb"},
-        Control{{"('1a')", "('xb')"}, "a\r\nb"},
+        Control{{"(' a')", "(' b')"}, "a\r\nb"}, Control{{"('0a')"}, "\r\na"},
+        Control{{"(' a')", "('0b')"}, "a\r\n\r\nb"}, Control{{"(' a')", "('+b')"}, "a\rb"},
+        Control{{"('+b')"}, "\rb"}, Control{{"('1a')", "('xb')"}, "a\r\nb"},
         // A record after `$` is written whole, its first character included.
-        Control{{"(' a',$)", "(' b')"}, "a b"}, Control{{"(' a',$)", "('0b')", "(' c')"},
-                                                        "a0b\r\nc"}));
+        Control{{"(' a',$)", "(' b')"}, "a b"},
+        Control{{"(' a',$)", "('0b')", "(' c')"}, "a0b\r\nc"}));
 
 TEST(ConsoleTest, FinishingTheLineKeepsItOwedForTheExit) {
   start_fake_console(false, false);
@@ -175,7 +185,9 @@ struct LineLimit {
 };
 
 // Names the case in test listings.
-void PrintTo(const LineLimit& c, std::ostream* os) { *os << (c.interactive ? "terminal" : "redirected") << ", " << c.line.size() << " bytes"; }
+void PrintTo(const LineLimit& c, std::ostream* os) {
+  *os << (c.interactive ? "terminal" : "redirected") << ", " << c.line.size() << " bytes";
+}
 
 class LineLimitTest : public testing::TestWithParam<LineLimit> {};
 
@@ -198,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineLimit{true, "1000" + std::string(200, ' ') + "\n", 1, 16000},
         LineLimit{true, std::string(200, ' ') + "\n1000\n", 1, 16000},
         // Redirected input has no such limit and passes over any length.
-        LineLimit{false, std::string(100000, ' ') + "1000 " + std::string(100000, 'x') + "\n",
-                  0, 1000}));
+        LineLimit{false, std::string(100000, ' ') + "1000 " + std::string(100000, 'x') + "\n", 0,
+                  1000}));
 
 TEST(ConsoleTest, FailedConsoleWriteEndsTheRunWithAMessage) {
   EXPECT_EXIT(

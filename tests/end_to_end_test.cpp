@@ -25,7 +25,10 @@ const std::string DESCRIPTION =
     "YOUR COMPUTER NAME, which will be appended with its\r\n"
     "behchmark parameter if the calculation duration is more\r\n"
     "than 1 second.\r\n";
-const std::string PROMPT = "Enter number of digits for pi (\xF2" "4; \xF3" "64000) ";
+const std::string PROMPT =
+    "Enter number of digits for pi (\xF2"
+    "4; \xF3"
+    "64000) ";
 
 struct GoldenCase {
   std::string name;
@@ -58,15 +61,14 @@ TEST_P(GoldenTest, MatchesTheGoldenRun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, GoldenTest,
-    testing::Values(
-        GoldenCase{"four_pipe", "4\n", Console::pipe, "run-4-pipe.stdout", "run-4.PI.OUT",
-                   "run-4.PI.Tst"},
-        GoldenCase{"four_terminal", "4\n", Console::terminal, "run-4-terminal.stdout",
-                   "run-4.PI.OUT", "run-4.PI.Tst"},
-        GoldenCase{"thousand_pipe", "64001\n3\n1000\n", Console::pipe, "run-1000-pipe.stdout",
-                   "run-1000.PI.OUT", ""},
-        GoldenCase{"thousand_terminal", "64001\n3\n1000\n", Console::terminal,
-                   "run-1000-terminal.stdout", "run-1000.PI.OUT", ""}),
+    testing::Values(GoldenCase{"four_pipe", "4\n", Console::pipe, "run-4-pipe.stdout",
+                               "run-4.PI.OUT", "run-4.PI.Tst"},
+                    GoldenCase{"four_terminal", "4\n", Console::terminal, "run-4-terminal.stdout",
+                               "run-4.PI.OUT", "run-4.PI.Tst"},
+                    GoldenCase{"thousand_pipe", "64001\n3\n1000\n", Console::pipe,
+                               "run-1000-pipe.stdout", "run-1000.PI.OUT", ""},
+                    GoldenCase{"thousand_terminal", "64001\n3\n1000\n", Console::terminal,
+                               "run-1000-terminal.stdout", "run-1000.PI.OUT", ""}),
     [](const auto& param_info) { return param_info.param.name; });
 
 // The prompt's two signs reach a UTF-8 terminal as the characters they stand for; pipes and
@@ -93,20 +95,23 @@ TEST_P(PromptSignsTest, ShowTheSignsAsTheTerminalsCharacterSetHasThem) {
   std::string expected =
       golden(c.console == Console::terminal ? "run-4-terminal.stdout" : "run-4-pipe.stdout");
   if (c.as_utf8) {
-    const std::size_t at = expected.find("(\xF2" "4; \xF3");
+    const std::size_t at = expected.find(
+        "(\xF2"
+        "4; \xF3");
     ASSERT_NE(at, std::string::npos);
-    expected.replace(at, 6, "(\u2265" "4; \u2264");
+    expected.replace(at, 6,
+                     "(\u2265"
+                     "4; \u2264");
   }
   EXPECT_EQ(run.result.out, expected);
   EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Locales, PromptSignsTest,
-    testing::Values(Signs{"terminal_utf8", Console::terminal, "C.UTF-8", true},
-                    Signs{"terminal_c", Console::terminal, "C", false},
-                    Signs{"pipe_utf8", Console::pipe, "C.UTF-8", false}),
-    [](const auto& param_info) { return param_info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Locales, PromptSignsTest,
+                         testing::Values(Signs{"terminal_utf8", Console::terminal, "C.UTF-8", true},
+                                         Signs{"terminal_c", Console::terminal, "C", false},
+                                         Signs{"pipe_utf8", Console::pipe, "C.UTF-8", false}),
+                         [](const auto& param_info) { return param_info.param.name; });
 
 TEST(EndToEndTest, LongerOldFilesAreCutToTheNewRun) {
   ProgramRun run;
@@ -235,24 +240,25 @@ TEST_P(DialogueTest, AcceptsTheAnswerItShould) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, DialogueTest,
-    testing::Values(
-        Dialogue{"below_and_above", "3\n0\n-7\n64001\n4\n",
-                 REPLY + entered("          3") + REPLY + entered("          0") + REPLY +
-                     entered("         -7") + REPLY + entered("      64001") +
-                     "You misspelled. 64000 is maximum. Retry, please.\r\n" + REPLY +
-                     entered("          4") + "          4 has been accepted.\r\n"},
-        Dialogue{"widened_to_whole_words", "5\n",
-                 REPLY + entered("          5") + "          8 has been accepted.\r\n"},
-        Dialogue{"blanks_text_and_empty_lines", "\n\n   53 digits please\n",
-                 REPLY + entered("         53") + "         56 has been accepted.\r\n"},
-        Dialogue{"radix", "16#34\n", REPLY + entered("         52") + "         52 has been accepted.\r\n"},
-        Dialogue{"repeat", "3*8\n", REPLY + entered("          8") + "          8 has been accepted.\r\n"},
-        // A slash assigns nothing: after a rejected answer that answer stays and is rejected
-        // again; a comma (a null value) likewise.
-        Dialogue{"slash_and_comma_keep_the_last_answer", "3\n/\n,\n8\n",
-                 REPLY + entered("          3") + REPLY + entered("          3") + REPLY +
-                     entered("          3") + REPLY + entered("          8") +
-                     "          8 has been accepted.\r\n"}),
+    testing::Values(Dialogue{"below_and_above", "3\n0\n-7\n64001\n4\n",
+                             REPLY + entered("          3") + REPLY + entered("          0") +
+                                 REPLY + entered("         -7") + REPLY + entered("      64001") +
+                                 "You misspelled. 64000 is maximum. Retry, please.\r\n" + REPLY +
+                                 entered("          4") + "          4 has been accepted.\r\n"},
+                    Dialogue{"widened_to_whole_words", "5\n",
+                             REPLY + entered("          5") + "          8 has been accepted.\r\n"},
+                    Dialogue{"blanks_text_and_empty_lines", "\n\n   53 digits please\n",
+                             REPLY + entered("         53") + "         56 has been accepted.\r\n"},
+                    Dialogue{"radix", "16#34\n",
+                             REPLY + entered("         52") + "         52 has been accepted.\r\n"},
+                    Dialogue{"repeat", "3*8\n",
+                             REPLY + entered("          8") + "          8 has been accepted.\r\n"},
+                    // A slash assigns nothing: after a rejected answer that answer stays and is
+                    // rejected again; a comma (a null value) likewise.
+                    Dialogue{"slash_and_comma_keep_the_last_answer", "3\n/\n,\n8\n",
+                             REPLY + entered("          3") + REPLY + entered("          3") +
+                                 REPLY + entered("          3") + REPLY + entered("          8") +
+                                 "          8 has been accepted.\r\n"}),
     [](const auto& param_info) { return param_info.param.name; });
 
 // A null answer at the first prompt keeps the start value: the default of 16000 digits.
@@ -262,8 +268,10 @@ TEST(EndToEndTest, ANullAnswerAtTheFirstPromptRunsTheDefault) {
     ProgramRun run;
     run.start(answer, Console::pipe);
     ASSERT_EQ(run.result.exit_code, 0) << answer;
-    EXPECT_NE(run.result.out.find(REPLY + entered("      16000") + "      16000 has been accepted.\r\n"),
-              std::string::npos) << answer;
+    EXPECT_NE(
+        run.result.out.find(REPLY + entered("      16000") + "      16000 has been accepted.\r\n"),
+        std::string::npos)
+        << answer;
     EXPECT_NE(run.result.out.find("Speed test data: dimension is  4001\r\n"), std::string::npos);
   }
 }
@@ -330,8 +338,8 @@ TEST_P(ListingSizeTest, RecordsHoldTheirWordsAndPiIsRight) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ListingSizeTest,
-                         testing::Values(Size{52, 13}, Size{53, 14}, Size{100, 25},
-                                         Size{1000, 250}, Size{17784, 4446}));
+                         testing::Values(Size{52, 13}, Size{53, 14}, Size{100, 25}, Size{1000, 250},
+                                         Size{17784, 4446}));
 
 TEST(EndToEndTest, SingleFloatPrecisionSetsTheSeriesLengthAt17784Digits) {
   ProgramRun run;
@@ -385,8 +393,8 @@ INSTANTIATE_TEST_SUITE_P(
                     // no line end is owed before the message or at the exit.
                     Failure{"letters_terminal", "abc\n", Console::terminal,
                             PROMPT + "Return code 901\r\n", 901},
-                    Failure{"end_of_input_terminal", "\x04", Console::terminal,
-                            PROMPT + STOP_901, 901}),
+                    Failure{"end_of_input_terminal", "\x04", Console::terminal, PROMPT + STOP_901,
+                            901}),
     [](const auto& param_info) { return param_info.param.name; });
 
 TEST(EndToEndTest, PiTstThatCannotBeOpenedStopsBeforePiOutIsTouched) {
@@ -394,7 +402,8 @@ TEST(EndToEndTest, PiTstThatCannotBeOpenedStopsBeforePiOutIsTouched) {
   test::make_directory(run.path("PI.Tst"));
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(1000));
-  const std::string tail = "          4 has been accepted.\r\nError opening Pi.Tst\r\nReturn code 1000\r\n\r\n";
+  const std::string tail =
+      "          4 has been accepted.\r\nError opening Pi.Tst\r\nReturn code 1000\r\n\r\n";
   EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
   EXPECT_FALSE(run.exists("PI.OUT"));
 }
@@ -404,7 +413,8 @@ TEST(EndToEndTest, PiOutThatCannotBeOpenedStopsWith1001) {
   test::make_directory(run.path("PI.OUT"));
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(1001));
-  const std::string tail = "          4 has been accepted.\r\nError opening Pi.Out\r\nReturn code 1001\r\n\r\n";
+  const std::string tail =
+      "          4 has been accepted.\r\nError opening Pi.Out\r\nReturn code 1001\r\n\r\n";
   EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
   EXPECT_EQ(run.file("PI.Tst"), "");  // created by its open, never written
 }
@@ -413,11 +423,13 @@ TEST(EndToEndTest, AReadOnlyPiTstIsAWriteError) {
   ProgramRun run;
   test::write_file(run.path("PI.Tst"), "old log\r\n");
   test::make_read_only(run.path("PI.Tst"));
-  if (!test::read_only_holds(run.path("PI.Tst"))) GTEST_SKIP() << "read-only files can be written here";
+  if (!test::read_only_holds(run.path("PI.Tst")))
+    GTEST_SKIP() << "read-only files can be written here";
   run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(903));
-  const std::string tail = "Speed test data: dimension is     2\r\nWrite error.\r\nReturn code 903\r\n\r\n";
+  const std::string tail =
+      "Speed test data: dimension is     2\r\nWrite error.\r\nReturn code 903\r\n\r\n";
   EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
   EXPECT_EQ(run.file("PI.Tst"), "old log\r\n");
 }

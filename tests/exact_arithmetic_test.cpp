@@ -72,7 +72,8 @@ TEST_P(ExactKernelTest, AgreesWithExactArithmetic) {
 // j = 0..2K, modulo BASE^n.
 Words exact_series(int32_t n, int32_t x, int32_t length) {
   const test::Big scale = test::modulus(n);
-  test::Big power = scale, term, sum, x_squared(static_cast<unsigned long>(x) * static_cast<unsigned long>(x));
+  test::Big power = scale, term, sum,
+            x_squared(static_cast<unsigned long>(x) * static_cast<unsigned long>(x));
   mpz_fdiv_q_ui(power.get(), power.get(), static_cast<unsigned long>(x));
   const int32_t last = 2 * (length / 2);
   for (int32_t j = 0; j <= last; ++j) {

@@ -34,8 +34,7 @@ int write_output(const char* bytes, std::size_t count) {
 
 }  // namespace
 
-void start_fake_console(bool input_interactive, bool output_interactive,
-                        const std::string& input) {
+void start_fake_console(bool input_interactive, bool output_interactive, const std::string& input) {
   FakeConsole::output.clear();
   FakeConsole::input = input;
   FakeConsole::input_position = 0;

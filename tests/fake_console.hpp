@@ -14,8 +14,8 @@ struct FakeConsole {
   static inline std::size_t input_position = 0;
   // A terminal hands over one line per read; a pipe as much as it holds.
   static inline bool line_per_read = false;
-  static inline int write_error = 0;  // a system error code every write fails with
-  static inline int writes = 0;       // how many writes reached the stream
+  static inline int write_error = 0;               // a system error code every write fails with
+  static inline int writes = 0;                    // how many writes reached the stream
   static inline std::string output_at_first_read;  // what was shown when input was first awaited
   static inline bool read_yet = false;
 };

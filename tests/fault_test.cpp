@@ -21,10 +21,12 @@ using test::ProgramRun;
 
 // The scripted clock of a run long enough for a benchmark value.
 const std::string LONG_RUN = "10:00:00.00 10:01:30.50";
-const std::string PI_TST_HEADER = " Speed test data: dimension is     2\r\n Start time 10:00:00.00\r\n";
+const std::string PI_TST_HEADER =
+    " Speed test data: dimension is     2\r\n Start time 10:00:00.00\r\n";
 
 bool ends_with(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 enum class Blocker { directory, dangling_link };
@@ -53,8 +55,8 @@ TEST_P(UnopenableTest, StopsWithItsMessage) {
   }
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(c.status));
-  EXPECT_TRUE(ends_with(run.result.out, c.message + "\r\nReturn code " + std::to_string(c.status) +
-                                            "\r\n\r\n"))
+  EXPECT_TRUE(ends_with(run.result.out,
+                        c.message + "\r\nReturn code " + std::to_string(c.status) + "\r\n\r\n"))
       << run.result.out;
   EXPECT_FALSE(run.exists("nowhere"));
 }
@@ -63,9 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
     Files, UnopenableTest,
     testing::Values(
         Unopenable{"pi_tst_directory", "PI.Tst", Blocker::directory, "Error opening Pi.Tst", 1000},
-        Unopenable{"pi_tst_dangling", "PI.Tst", Blocker::dangling_link, "Error opening Pi.Tst", 1000},
+        Unopenable{"pi_tst_dangling", "PI.Tst", Blocker::dangling_link, "Error opening Pi.Tst",
+                   1000},
         Unopenable{"pi_out_directory", "PI.OUT", Blocker::directory, "Error opening Pi.Out", 1001},
-        Unopenable{"pi_out_dangling", "PI.OUT", Blocker::dangling_link, "Error opening Pi.Out", 1001},
+        Unopenable{"pi_out_dangling", "PI.OUT", Blocker::dangling_link, "Error opening Pi.Out",
+                   1001},
         Unopenable{"table_directory", "tu_mardo.dat", Blocker::directory,
                    "Error opening Tu_Mardo.Dat", 1002},
         Unopenable{"table_dangling", "tu_mardo.dat", Blocker::dangling_link,
@@ -79,14 +83,16 @@ TEST(FaultTest, AReadOnlyPiOutStopsAtItsFirstListing) {
   run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(903));
-  EXPECT_TRUE(ends_with(run.result.out, "ArcTangent( 1 / 5 ) = 0.1973\r\nWrite error.\r\nReturn code 903\r\n\r\n"));
+  EXPECT_TRUE(ends_with(run.result.out,
+                        "ArcTangent( 1 / 5 ) = 0.1973\r\nWrite error.\r\nReturn code 903\r\n\r\n"));
   EXPECT_EQ(run.file("PI.OUT"), "old listing\r\n");
   EXPECT_EQ(run.file("PI.Tst"), PI_TST_HEADER);  // what it was given, written out at the stop
 }
 
 TEST(FaultTest, AWriteOnlyPiTstIsWritten) {
   ProgramRun run;
-  test::write_file(run.path("PI.Tst"), "old log, longer than the new one will be\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+  test::write_file(run.path("PI.Tst"),
+                   "old log, longer than the new one will be\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
   ::chmod(run.path("PI.Tst").c_str(), 0222);
   run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
@@ -103,7 +109,8 @@ TEST(FaultTest, AWriteOnlyTableCannotBeReadAndStaysAsItWas) {
   run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(912));
-  EXPECT_TRUE(ends_with(run.result.out, "Error reading/writing benchmark file.\r\nReturn code 912\r\n\r\n"));
+  EXPECT_TRUE(ends_with(run.result.out,
+                        "Error reading/writing benchmark file.\r\nReturn code 912\r\n\r\n"));
   ::chmod(run.path("tu_mardo.dat").c_str(), 0644);
   EXPECT_EQ(run.file("tu_mardo.dat"), "MY PC\r\n");
 }
@@ -157,20 +164,20 @@ TEST_P(SizeLimitTest, KeepsWhatWasWritten) {
   EXPECT_EQ(run.file("PI.OUT"), golden("run-1000.PI.OUT").substr(0, c.pi_out_kept));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Limits, SizeLimitTest,
-    testing::Values(
-        // Nothing fits: the first block of PI.OUT fails during the first listing, and the run
-        // log cannot be written out at the stop.
-        SizeLimit{"nothing", 0, "Write error.\r\nReturn code 903\r\n\r\n",
-                  "Error writing PI.Tst: File too large\n", 0},
-        // The second block finds no room in the middle of the first listing: room is reserved
-        // before a block is written, so none of it is.
-        SizeLimit{"in_a_listing", 2000, "Write error.\r\nReturn code 903\r\n\r\n", "", 1024},
-        // Three blocks fit; the last 568 bytes do not, at the stop.
-        SizeLimit{"at_the_stop", 3072, "Stop - Program terminated.\r\n\r\n",
-                  "Error writing PI.OUT: File too large\n", 3072}),
-    [](const auto& param_info) { return param_info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Limits, SizeLimitTest,
+                         testing::Values(
+                             // Nothing fits: the first block of PI.OUT fails during the first
+                             // listing, and the run log cannot be written out at the stop.
+                             SizeLimit{"nothing", 0, "Write error.\r\nReturn code 903\r\n\r\n",
+                                       "Error writing PI.Tst: File too large\n", 0},
+                             // The second block finds no room in the middle of the first listing:
+                             // room is reserved before a block is written, so none of it is.
+                             SizeLimit{"in_a_listing", 2000,
+                                       "Write error.\r\nReturn code 903\r\n\r\n", "", 1024},
+                             // Three blocks fit; the last 568 bytes do not, at the stop.
+                             SizeLimit{"at_the_stop", 3072, "Stop - Program terminated.\r\n\r\n",
+                                       "Error writing PI.OUT: File too large\n", 3072}),
+                         [](const auto& param_info) { return param_info.param.name; });
 
 struct BrokenConsole {
   std::string name;
@@ -203,16 +210,21 @@ TEST(FaultTest, APipeThatBreaksDuringTheRunLosesNoFileRecord) {
   // The reader goes away once it has the start time record. The run log has that record by
   // then; the next console record (or the listing after arctan(1/5), computed meanwhile)
   // meets the broken pipe.
-  const std::string shown = "than 1 second.\r\nEnter number of digits for pi (\xF2" "4; \xF3" "64000)  \r\n"
-                            "      12000 has been entered.\r\n      12000 has been accepted.\r\n"
-                            "Speed test data: dimension is  3001\r\nStart time 10:00:00.00";
-  const std::string before = golden("run-4-pipe.stdout").substr(0, golden("run-4-pipe.stdout").find("than 1 second."));
+  const std::string shown =
+      "than 1 second.\r\nEnter number of digits for pi (\xF2"
+      "4; \xF3"
+      "64000)  \r\n"
+      "      12000 has been entered.\r\n      12000 has been accepted.\r\n"
+      "Speed test data: dimension is  3001\r\nStart time 10:00:00.00";
+  const std::string before =
+      golden("run-4-pipe.stdout").substr(0, golden("run-4-pipe.stdout").find("than 1 second."));
   run.options.stdout_close_after = before.size() + shown.size();
   run.start("12000\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(902));
   EXPECT_EQ(run.result.out.substr(0, before.size() + shown.size()), before + shown);
   EXPECT_EQ(run.result.err, "Error writing to standard output: Broken pipe\n");
-  EXPECT_EQ(run.file("PI.Tst"), " Speed test data: dimension is  3001\r\n Start time 10:00:00.00\r\n");
+  EXPECT_EQ(run.file("PI.Tst"),
+            " Speed test data: dimension is  3001\r\n Start time 10:00:00.00\r\n");
 }
 
 struct ClosedInput {

@@ -140,7 +140,9 @@ struct AEdit {
 };
 
 // Names the case in test listings.
-void PrintTo(const AEdit& c, std::ostream* os) { *os << c.format << " into " << c.length << " bytes"; }
+void PrintTo(const AEdit& c, std::ostream* os) {
+  *os << c.format << " into " << c.length << " bytes";
+}
 
 class AEditTest : public FileReadingTest, public testing::WithParamInterface<AEdit> {};
 
@@ -155,8 +157,7 @@ TEST_P(AEditTest, FillsTheVariable) {
 INSTANTIATE_TEST_SUITE_P(
     Widths, AEditTest,
     testing::Values(AEdit{"(a50)", 50, padded("ABCDEFGHIJKLMNOPQRSTUVWXYZ")},
-                    AEdit{"(A)", 5, "ABCDE"},
-                    AEdit{"(A5)", 8, "ABCDE   "},
+                    AEdit{"(A)", 5, "ABCDE"}, AEdit{"(A5)", 8, "ABCDE   "},
                     // A field wider than the variable keeps its last bytes.
                     AEdit{"(A8)", 3, "FGH"},
                     // The line end ends the field early; the field is blank beyond it.

@@ -67,13 +67,15 @@ inline Exact exact_decimal(float value) {
   Natural number(mantissa);
   int shift = 0;  // decimal places below the point
   if (power_of_two >= 0) {
-    for (int left = power_of_two; left > 0; left -= 29) number.multiply(1u << (left < 29 ? left : 29));
+    for (int left = power_of_two; left > 0; left -= 29)
+      number.multiply(1u << (left < 29 ? left : 29));
   } else {
     // m * 2^-k = m * 5^k / 10^k
     shift = -power_of_two;
     uint32_t five_powers[13] = {1};
     for (int i = 1; i < 13; ++i) five_powers[i] = five_powers[i - 1] * 5;
-    for (int left = shift; left > 0; left -= 12) number.multiply(five_powers[left < 12 ? left : 12]);
+    for (int left = shift; left > 0; left -= 12)
+      number.multiply(five_powers[left < 12 ? left : 12]);
   }
   std::string digits = number.decimal();
   exact.point = static_cast<int>(digits.size()) - shift;
@@ -89,13 +91,15 @@ inline std::string seventeen_digits(const Exact& exact, int& point) {
   if (digits.size() <= 17) return digits + std::string(17 - digits.size(), '0');
   const std::string rest = digits.substr(17);
   digits.resize(17);
-  bool up = rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
+  bool up =
+      rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
   if (rest[0] == '5' && rest.find_first_not_of('0', 1) == std::string::npos) {
     up = (digits[16] - '0') % 2 == 1;  // a tie goes to the even digit
   }
   if (up) {
     int i = 16;
-    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') digits[static_cast<std::size_t>(i--)] = '0';
+    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9')
+      digits[static_cast<std::size_t>(i--)] = '0';
     if (i < 0) {
       digits = "1" + std::string(16, '0');
       ++point;
@@ -112,7 +116,8 @@ inline std::string kept_digits(std::string digits, int keep, int& point) {
   for (std::size_t i = static_cast<std::size_t>(keep); i < digits.size(); ++i) digits[i] = '0';
   if (up) {
     int i = keep - 1;
-    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') digits[static_cast<std::size_t>(i--)] = '0';
+    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9')
+      digits[static_cast<std::size_t>(i--)] = '0';
     if (i < 0) {
       digits[0] = '1';
       ++point;
@@ -163,7 +168,8 @@ inline std::string list_real(float value) {
     int rounded_e = e;
     const std::string kept = kept_digits(seventeen, keep, rounded_e);
     std::string shown = kept.substr(0, static_cast<std::size_t>(e + 6));
-    text += shown.substr(0, static_cast<std::size_t>(e)) + "." + shown.substr(static_cast<std::size_t>(e));
+    text += shown.substr(0, static_cast<std::size_t>(e)) + "." +
+            shown.substr(static_cast<std::size_t>(e));
   } else {
     int rounded_e = e;
     const std::string seven = kept_digits(seventeen, 7, rounded_e);

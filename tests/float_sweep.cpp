@@ -38,12 +38,15 @@ bool check(float value) {
   if (expected_g == std::string(g, 15) && expected_list == std::string(list, 15)) return true;
   std::lock_guard<std::mutex> guard(report_lock);
   if (++mismatches <= 20) {
-    std::printf("mismatch %.9g (0x%08x): g15.7 [%.15s] expected [%s]; list [%.15s] expected [%s]\n",
-                static_cast<double>(value), [&] {
-                  uint32_t bits;
-                  std::memcpy(&bits, &value, sizeof bits);
-                  return bits;
-                }(), g, expected_g.c_str(), list, expected_list.c_str());
+    std::printf(
+        "mismatch %.9g (0x%08x): g15.7 [%.15s] expected [%s]; list [%.15s] expected [%s]\n",
+        static_cast<double>(value),
+        [&] {
+          uint32_t bits;
+          std::memcpy(&bits, &value, sizeof bits);
+          return bits;
+        }(),
+        g, expected_g.c_str(), list, expected_list.c_str());
   }
   return false;
 }
@@ -59,7 +62,8 @@ int main(int argc, char** argv) {
   // evenly with an odd stride so that every low bit pattern turns up.
   std::vector<uint32_t> classes;
   for (uint32_t sign = 0; sign < 2; ++sign) {
-    for (uint32_t exponent = 0; exponent < 255; ++exponent) classes.push_back(sign << 31 | exponent << 23);
+    for (uint32_t exponent = 0; exponent < 255; ++exponent)
+      classes.push_back(sign << 31 | exponent << 23);
   }
   const uint32_t stride = (0x800000 / per_class) | 1;
   std::vector<long> checked(threads, 0);
@@ -96,15 +100,17 @@ int main(int argc, char** argv) {
       near_powers += 2;
     }
   }
-  for (float special : {0.0f, -0.0f, std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
-                        std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::min()}) {
+  for (float special :
+       {0.0f, -0.0f, std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+        std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::min()}) {
     check(special);
     ++near_powers;
   }
 
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("checked %ld floats over every exponent and sign, %ld near powers of ten and special\n",
-              total, near_powers);
+  std::printf(
+      "checked %ld floats over every exponent and sign, %ld near powers of ten and special\n",
+      total, near_powers);
   std::printf("mismatches: %ld; %.1f s with %u threads\n", mismatches, took.count(), threads);
   return mismatches == 0 ? 0 : 1;
 }

@@ -14,7 +14,9 @@ using test::real;
 using test::render;
 using test::text;
 
-const std::string PROMPT = "(' Enter number of digits for pi (\xF2" "4; \xF3', i5, ') ', $)";
+const std::string PROMPT =
+    "(' Enter number of digits for pi (\xF2"
+    "4; \xF3', i5, ') ', $)";
 
 // Text items refer to their bytes, so the texts of the tables live as long as the tests.
 const std::string NAME_FIELD = "MY PC" + std::string(45, ' ');
@@ -44,14 +46,21 @@ INSTANTIATE_TEST_SUITE_P(
     ProgramFormats, OneRecordTest,
     testing::Values(
         // The prompt: single bytes 0xF2 and 0xF3, 44 characters, the line left open by `$`.
-        OneRecord{PROMPT, {integer(64000)},
-                  " Enter number of digits for pi (\xF2" "4; \xF3" "64000) ", true},
+        OneRecord{PROMPT,
+                  {integer(64000)},
+                  " Enter number of digits for pi (\xF2"
+                  "4; \xF3"
+                  "64000) ",
+                  true},
         // The literal after the item is written because the format ends, not at a data edit.
-        OneRecord{"(' You misspelled.', i6, ' is maximum. Retry, please.')", {integer(64000)},
+        OneRecord{"(' You misspelled.', i6, ' is maximum. Retry, please.')",
+                  {integer(64000)},
                   " You misspelled. 64000 is maximum. Retry, please."},
-        OneRecord{"(' Speed test data: dimension is ',I5)", {integer(251)},
+        OneRecord{"(' Speed test data: dimension is ',I5)",
+                  {integer(251)},
                   " Speed test data: dimension is   251"},
-        OneRecord{"(' Speed test data: dimension is ',I5)", {integer(16001)},
+        OneRecord{"(' Speed test data: dimension is ',I5)",
+                  {integer(16001)},
                   " Speed test data: dimension is 16001"},
         OneRecord{"(1X,A,1X,2(I2.2,':'),I2.2,'.',I2.2)",
                   {text("Start time"), integer(9), integer(5), integer(7), integer(3)},
@@ -59,26 +68,23 @@ INSTANTIATE_TEST_SUITE_P(
         OneRecord{"(1x,a,1x,2(i2.2,':'),i2.2,'.',i2.2)",
                   {text("End time  "), integer(23), integer(0), integer(59), integer(0)},
                   " End time   23:00:59.00"},
-        OneRecord{"(a50, 1x, g15.7)", {text(NAME_FIELD), real(123.4567f)},
+        OneRecord{"(a50, 1x, g15.7)",
+                  {text(NAME_FIELD), real(123.4567f)},
                   NAME_FIELD + " " + "   123.4567    "},
         OneRecord{"(' Pi = 3.',(T9,15I4.4))", {integer(1415)}, " Pi = 3.1415"}));
 
 INSTANTIATE_TEST_SUITE_P(
     IntegerEdits, OneRecordTest,
-    testing::Values(OneRecord{"(I5)", {integer(64000)}, "64000"},
-                    OneRecord{"(i6)", {integer(64000)}, " 64000"},
-                    OneRecord{"(I2.2)", {integer(7)}, "07"},
-                    OneRecord{"(I2.2)", {integer(0)}, "00"},
-                    OneRecord{"(I4.4)", {integer(123)}, "0123"},
-                    OneRecord{"(I4.4)", {integer(0)}, "0000"},
-                    OneRecord{"(I5)", {integer(0)}, "    0"},
-                    OneRecord{"(I3)", {integer(-12)}, "-12"},
-                    OneRecord{"(I5.3)", {integer(-5)}, " -005"},
-                    OneRecord{"(I11)", {integer(INT_MIN)}, "-2147483648"},
-                    // Too wide for the field: asterisks, the sign counting as a column.
-                    OneRecord{"(I5)", {integer(123456)}, "*****"},
-                    OneRecord{"(I2)", {integer(-12)}, "**"},
-                    OneRecord{"(I2.3)", {integer(5)}, "**"}));
+    testing::Values(
+        OneRecord{"(I5)", {integer(64000)}, "64000"}, OneRecord{"(i6)", {integer(64000)}, " 64000"},
+        OneRecord{"(I2.2)", {integer(7)}, "07"}, OneRecord{"(I2.2)", {integer(0)}, "00"},
+        OneRecord{"(I4.4)", {integer(123)}, "0123"}, OneRecord{"(I4.4)", {integer(0)}, "0000"},
+        OneRecord{"(I5)", {integer(0)}, "    0"}, OneRecord{"(I3)", {integer(-12)}, "-12"},
+        OneRecord{"(I5.3)", {integer(-5)}, " -005"},
+        OneRecord{"(I11)", {integer(INT_MIN)}, "-2147483648"},
+        // Too wide for the field: asterisks, the sign counting as a column.
+        OneRecord{"(I5)", {integer(123456)}, "*****"}, OneRecord{"(I2)", {integer(-12)}, "**"},
+        OneRecord{"(I2.3)", {integer(5)}, "**"}));
 
 // Fields as wide as the parser accepts render in full: digit counts beyond any number's own,
 // up to the record length.
@@ -86,12 +92,17 @@ INSTANTIATE_TEST_SUITE_P(
     WideFields, OneRecordTest,
     testing::Values(
         OneRecord{"(I30.17)", {integer(123)}, std::string(13, ' ') + "00000000000000123"},
-        OneRecord{"(I40.30)", {integer(-5)}, std::string(9, ' ') + "-" + std::string(29, '0') + "5"},
+        OneRecord{
+            "(I40.30)", {integer(-5)}, std::string(9, ' ') + "-" + std::string(29, '0') + "5"},
         OneRecord{"(I1024.1024)", {integer(7)}, std::string(1023, '0') + "7"},
         OneRecord{"(I1024.1024)", {integer(-7)}, std::string(1024, '*')},
-        OneRecord{"(G60.44)", {real(0.5f)}, std::string(11, ' ') + ".5" + std::string(43, '0') + "    "},
-        OneRecord{"(G60.50)", {real(1234.5f)}, std::string(5, ' ') + "1234.5" + std::string(45, '0') + "    "},
-        OneRecord{"(G60.50)", {real(1e-20f)}, std::string(5, ' ') + ".1" + std::string(49, '0') + "E-19"},
+        OneRecord{
+            "(G60.44)", {real(0.5f)}, std::string(11, ' ') + ".5" + std::string(43, '0') + "    "},
+        OneRecord{"(G60.50)",
+                  {real(1234.5f)},
+                  std::string(5, ' ') + "1234.5" + std::string(45, '0') + "    "},
+        OneRecord{
+            "(G60.50)", {real(1e-20f)}, std::string(5, ' ') + ".1" + std::string(49, '0') + "E-19"},
         OneRecord{"(G1024.1024)", {real(0.25f)}, std::string(1024, '*')},
         OneRecord{"(1023X,I1)", {integer(9)}, std::string(1023, ' ') + "9"}));
 
@@ -99,13 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
     TextAndPositions, OneRecordTest,
     testing::Values(OneRecord{"(A)", {text("xyz")}, "xyz"},
                     OneRecord{"(A5)", {text("ab")}, "   ab"},
-                    OneRecord{"(A3)", {text("abcdef")}, "abc"},
-                    OneRecord{"('it''s')", {}, "it's"},
+                    OneRecord{"(A3)", {text("abcdef")}, "abc"}, OneRecord{"('it''s')", {}, "it's"},
                     OneRecord{"(5X,'a')", {}, "     a"},
                     // T moves back over written columns; X at the end adds nothing.
                     OneRecord{"('abc',T2,'X')", {}, "aXc"},
-                    OneRecord{"(T5,'a',T1,'b')", {}, "b   a"},
-                    OneRecord{"('ab',3X)", {}, "ab"},
+                    OneRecord{"(T5,'a',T1,'b')", {}, "b   a"}, OneRecord{"('ab',3X)", {}, "ab"},
                     // No item left at a data edit: the statement ends there.
                     OneRecord{"('a',I5,'b')", {}, "a"},
                     // Repeated groups and descriptors.
@@ -127,7 +136,7 @@ std::string four_digits(int i) {
 
 struct ListingCase {
   std::string format;
-  int column;     // where the words start, 1-based
+  int column;  // where the words start, 1-based
   int per_record;
   int words;
 };
@@ -141,11 +150,13 @@ TEST_P(ListingTest, LabelOnceThenAlignedContinuations) {
   const ListingCase& c = GetParam();
   const test::Rendered r = render(c.format, words(c.words));
   ASSERT_EQ(r.status, 0);
-  const std::size_t expected_records = static_cast<std::size_t>((c.words + c.per_record - 1) / c.per_record);
+  const std::size_t expected_records =
+      static_cast<std::size_t>((c.words + c.per_record - 1) / c.per_record);
   ASSERT_EQ(r.records.size(), expected_records);
   const std::string label = c.format.substr(2, c.format.find('\'', 2) - 2);
   for (std::size_t k = 0; k < r.records.size(); ++k) {
-    std::string expected = k == 0 ? label : std::string(static_cast<std::size_t>(c.column - 1), ' ');
+    std::string expected =
+        k == 0 ? label : std::string(static_cast<std::size_t>(c.column - 1), ' ');
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(c.column - 1));
     for (int w = static_cast<int>(k) * c.per_record + 1;
          w <= std::min(c.words, static_cast<int>(k + 1) * c.per_record); ++w) {
@@ -188,13 +199,13 @@ TEST(FormatTest, ReversionWithoutGroupRestartsTheFormat) {
 }
 
 TEST(FormatTest, UnusableFormatsAreRejected) {
-  for (const char* format : {"", "(", "I5", "(I5", "(Q5)", "(I)", "(I0)", "(G15)", "('abc)",
-                             "(T0)", "(0(I1))", "(2T5)", "(I5)x", "((((((((((I1))))))))))",
-                             // Beyond the limits: widths, digits and positions up to the
-                             // record length, repeats up to the items of a statement.
-                             "(I1025)", "(I5.1025)", "(G15.1025)", "(G1025.7)", "(A1025)",
-                             "(T1025)", "(1025X)", "(16385I1)", "(16385(I1))",
-                             "(99999999999999999999I1)", "(I999999.999999)"}) {
+  for (const char* format :
+       {"", "(", "I5", "(I5", "(Q5)", "(I)", "(I0)", "(G15)", "('abc)", "(T0)", "(0(I1))", "(2T5)",
+        "(I5)x", "((((((((((I1))))))))))",
+        // Beyond the limits: widths, digits and positions up to the
+        // record length, repeats up to the items of a statement.
+        "(I1025)", "(I5.1025)", "(G15.1025)", "(G1025.7)", "(A1025)", "(T1025)", "(1025X)",
+        "(16385I1)", "(16385(I1))", "(99999999999999999999I1)", "(I999999.999999)"}) {
     EXPECT_EQ(records::detail::find_format(format), nullptr) << format;
   }
 }

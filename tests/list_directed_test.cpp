@@ -59,15 +59,14 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{{real(1.0f), integer(2)}, {"        1.000000           2"}},
         // 79 columns after the leading blank; an item fits only if it is narrower than what
         // is left. A text is split; a number moves whole, separator and all, to a new record.
-        ListCase{{text(A78)}, {" " + A78}},
-        ListCase{{text(A79)}, {" " + A79}},
+        ListCase{{text(A78)}, {" " + A78}}, ListCase{{text(A79)}, {" " + A79}},
         ListCase{{text(LONG_TEXT)}, {" " + std::string(79, 'x'), " " + std::string(21, 'x')}},
         ListCase{{text(A79), text("b")}, {" " + A79, " b"}},
         ListCase{{text(SEVENTY), integer(5)}, {" " + SEVENTY, "           5"}},
-        ListCase{{integer(1), integer(2), integer(3), integer(4), integer(5), integer(6),
-                  integer(7)},
-                 {"           1           2           3           4           5           6",
-                  "            7"}}));
+        ListCase{
+            {integer(1), integer(2), integer(3), integer(4), integer(5), integer(6), integer(7)},
+            {"           1           2           3           4           5           6",
+             "            7"}}));
 
 // Bytes from a string, for the reader.
 class StringSource final : public records::detail::ByteSource {
@@ -111,16 +110,15 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Answer{"1000\n", 0, 1000}, Answer{"  1000\n", 0, 1000},
                     Answer{"1000 abc\n", 0, 1000}, Answer{"\t1000\r\n", 0, 1000},
                     Answer{"\n\n  \r\n42\n", 0, 42}, Answer{"1000", 0, 1000},
-                    Answer{"+17\n", 0, 17}, Answer{"-7\n", 0, -7},
-                    Answer{"1000,2000\n", 0, 1000}, Answer{"1000/\n", 0, 1000},
-                    Answer{"2147483647\n", 0, INT_MAX}, Answer{"-2147483648\n", 0, INT_MIN},
+                    Answer{"+17\n", 0, 17}, Answer{"-7\n", 0, -7}, Answer{"1000,2000\n", 0, 1000},
+                    Answer{"1000/\n", 0, 1000}, Answer{"2147483647\n", 0, INT_MAX},
+                    Answer{"-2147483648\n", 0, INT_MIN},
                     Answer{"000000000000000000000000000000000001000\n", 0, 1000},
                     // The radix form base#digits; # alone is base 16.
                     Answer{"16#FF\n", 0, 255}, Answer{"#ff\n", 0, 255}, Answer{"2#101\n", 0, 5},
                     Answer{"36#z\n", 0, 35}, Answer{"-16#10\n", 0, -16},
                     // The repeat form stores its value; count* alone is a null value.
-                    Answer{"3*250\n", 0, 250}, Answer{"3*\n", 0, 16000},
-                    Answer{"3*,\n", 0, 16000},
+                    Answer{"3*250\n", 0, 250}, Answer{"3*\n", 0, 16000}, Answer{"3*,\n", 0, 16000},
                     // A null value and the slash leave the variable as it was.
                     Answer{",\n", 0, 16000}, Answer{"  ,5\n", 0, 16000}, Answer{"/\n", 0, 16000}));
 
@@ -130,21 +128,22 @@ INSTANTIATE_TEST_SUITE_P(
                     Answer{"3000000000\n", 1, 16000}, Answer{"2147483648\n", 1, 16000},
                     Answer{"-2147483649\n", 1, 16000},
                     Answer{"99999999999999999999999999\n", 1, 16000}, Answer{"+\n", 1, 16000},
-                    Answer{"-\n", 1, 16000}, Answer{"1e3\n", 1, 16000},
-                    Answer{"'5'\n", 1, 16000}, Answer{"#\n", 1, 16000},
-                    Answer{"37#1\n", 1, 16000}, Answer{"1#1\n", 1, 16000},
-                    Answer{"8#9\n", 1, 16000}, Answer{"0*5\n", 1, 16000},
-                    Answer{"*5\n", 1, 16000}, Answer{"-3*5\n", 1, 16000},
-                    Answer{"2*3*4\n", 1, 16000}, Answer{"16#FFFFFFFF\n", 1, 16000},
+                    Answer{"-\n", 1, 16000}, Answer{"1e3\n", 1, 16000}, Answer{"'5'\n", 1, 16000},
+                    Answer{"#\n", 1, 16000}, Answer{"37#1\n", 1, 16000}, Answer{"1#1\n", 1, 16000},
+                    Answer{"8#9\n", 1, 16000}, Answer{"0*5\n", 1, 16000}, Answer{"*5\n", 1, 16000},
+                    Answer{"-3*5\n", 1, 16000}, Answer{"2*3*4\n", 1, 16000},
+                    Answer{"16#FFFFFFFF\n", 1, 16000},
                     // A CR that is not before LF is no line end but a character.
                     Answer{"12\r3\n", 1, 16000}, Answer{"\r5\n", 1, 16000},
-                    Answer{"\x1a" "b\n", 1, 16000}));
+                    Answer{"\x1a"
+                           "b\n",
+                           1, 16000}));
 
-INSTANTIATE_TEST_SUITE_P(
-    EndOfInput, IntegerReaderTest,
-    testing::Values(Answer{"", -1, 16000}, Answer{"\n\n", -1, 16000}, Answer{"   ", -1, 16000},
-                    Answer{"\x1a\r\n", -1, 16000}, Answer{"\x1a\n", -1, 16000},
-                    Answer{"\n \x1a", -1, 16000}, Answer{"12\x1a\r\n", -1, 16000}));
+INSTANTIATE_TEST_SUITE_P(EndOfInput, IntegerReaderTest,
+                         testing::Values(Answer{"", -1, 16000}, Answer{"\n\n", -1, 16000},
+                                         Answer{"   ", -1, 16000}, Answer{"\x1a\r\n", -1, 16000},
+                                         Answer{"\x1a\n", -1, 16000}, Answer{"\n \x1a", -1, 16000},
+                                         Answer{"12\x1a\r\n", -1, 16000}));
 
 TEST(IntegerReaderTest, TheRestOfTheLineIsDiscardedAndTheNextReadStartsOnANewLine) {
   StringSource source("5 6 7\n\n8 9\n");

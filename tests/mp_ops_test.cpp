@@ -73,10 +73,15 @@ TEST(KernelSetsTest, EverySetComputesWhatThePortableOneComputes) {
         operation(*set, got);
         ASSERT_EQ(got, expected) << set->name << ", round " << round;
       };
-      both([&](const iter::kernels::KernelSet& s, Words& v) { s.div(v.data(), n, divisor, 10000); });
+      both(
+          [&](const iter::kernels::KernelSet& s, Words& v) { s.div(v.data(), n, divisor, 10000); });
       both([&](const iter::kernels::KernelSet& s, Words& v) { s.mul(v.data(), n, factor, 10000); });
-      both([&](const iter::kernels::KernelSet& s, Words& v) { s.add(v.data(), b.data(), n, 10000); });
-      both([&](const iter::kernels::KernelSet& s, Words& v) { s.sub(v.data(), b.data(), n, 10000); });
+      both([&](const iter::kernels::KernelSet& s, Words& v) {
+        s.add(v.data(), b.data(), n, 10000);
+      });
+      both([&](const iter::kernels::KernelSet& s, Words& v) {
+        s.sub(v.data(), b.data(), n, 10000);
+      });
     }
   }
 }

@@ -25,8 +25,8 @@ struct FloatingPointError {
 void PrintTo(const FloatingPointError& c, std::ostream* os) { *os << c.name; }
 
 // With the traps armed (true) or left off as where the system cannot arm them (false).
-class FloatingPointErrorTest
-    : public testing::TestWithParam<std::tuple<FloatingPointError, bool>> {};
+class FloatingPointErrorTest : public testing::TestWithParam<std::tuple<FloatingPointError, bool>> {
+};
 
 // Where a trap is armed the error ends the run at once; where none is, the check after it
 // does, with the same line and status.

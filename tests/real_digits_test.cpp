@@ -65,9 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Field{0.0f, "   0.000000E+00"}, Field{-0.0f, "   0.000000E+00"},
                     Field{-5.25f, "      -5.250000"}, Field{1234.5678f, "    1234.568000"},
                     Field{12345678.0f, "   1.234568E+07"}, Field{1.0f, "       1.000000"},
-                    Field{9999999.0f, " 9999999.000000"},
-                    Field{15360.0f, "   15360.000000"}, Field{90.5f, "      90.500000"},
-                    Field{0.2f, "   2.000000E-01"}, Field{-86398.0f, "  -86398.000000"},
+                    Field{9999999.0f, " 9999999.000000"}, Field{15360.0f, "   15360.000000"},
+                    Field{90.5f, "      90.500000"}, Field{0.2f, "   2.000000E-01"},
+                    Field{-86398.0f, "  -86398.000000"},
                     Field{std::numeric_limits<float>::max(), "   3.402823E+38"},
                     Field{std::numeric_limits<float>::denorm_min(), "   1.401298E-45"}));
 
@@ -110,7 +110,8 @@ TEST(RealDigitsTest, AgreesWithTheExactReferenceAcrossTheRange) {
   for (uint32_t sign = 0; sign < 2; ++sign) {
     for (uint32_t exponent = 0; exponent < 255; ++exponent) {
       for (uint32_t i = 0; i < 200; ++i) {
-        const uint32_t bits = sign << 31 | exponent << 23 | ((i * 41941u + exponent * 7919u) & 0x7FFFFF);
+        const uint32_t bits =
+            sign << 31 | exponent << 23 | ((i * 41941u + exponent * 7919u) & 0x7FFFFF);
         float value;
         std::memcpy(&value, &bits, sizeof value);
         ASSERT_EQ(g15_7(value), reference::g15_7(value)) << std::hex << bits;

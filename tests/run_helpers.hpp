@@ -19,7 +19,7 @@ struct ProgramRun {
   explicit ProgramRun(std::string program = TU_MARDO_SCRIPTED_BINARY)
       : program_(std::move(program)) {}
 
-  std::string clock;  // readings for the scripted clock; empty: 10:00:00.00, 10:00:00.50
+  std::string clock;     // readings for the scripted clock; empty: 10:00:00.00, 10:00:00.50
   ChildOptions options;  // how the child is started; its directory is this run's own
   ChildResult result;
 

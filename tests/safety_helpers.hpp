@@ -9,10 +9,12 @@ namespace test {
 
 inline const std::string LONG_RUN = "10:00:00.00 10:01:30.50";
 inline const std::string NAME_LINE = "MY PC" + std::string(45, ' ');
-inline const std::string EARLIER = "DEC 3000-600s AXP alpha station                      61440.00    \r\n";
+inline const std::string EARLIER =
+    "DEC 3000-600s AXP alpha station                      61440.00    \r\n";
 
 inline bool ends_with(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The table line a value gives, as the program writes it.

@@ -2,8 +2,8 @@
 // a table that is no regular file, closed and non-blocking standard streams, the real clock over
 // daylight-saving changes, and two names that differ only in case. In-process where a moment
 // must be hit exactly.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,8 +40,8 @@ struct Interrupt {
   std::string input;
   Console console;
   int signal;
-  std::string line;   // what standard error gets
-  std::string after;  // the console text the signal waits for
+  std::string line;    // what standard error gets
+  std::string after;   // the console text the signal waits for
   std::string pi_tst;  // what the run log holds afterwards; "-" when there is none
 };
 
@@ -67,21 +67,22 @@ TEST_P(InterruptTest, WritesOutTheFilesAndEndsByTheSignal) {
   }
 }
 
-const std::string HEADER_16001 = " Speed test data: dimension is 16001\r\n Start time 10:00:00.00\r\n";
+const std::string HEADER_16001 =
+    " Speed test data: dimension is 16001\r\n Start time 10:00:00.00\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Signals, InterruptTest,
-    testing::Values(
-        Interrupt{"sigint_at_the_prompt", "", Console::pipe, SIGINT, "Ended by signal SIGINT",
-                  "Enter number of digits", "-"},
-        Interrupt{"sigterm_in_the_calculation", "64000\n", Console::pipe, SIGTERM,
-                  "Ended by signal SIGTERM", "Calculating arctg(1/5).", HEADER_16001},
-        Interrupt{"sigquit_in_the_calculation", "64000\n", Console::pipe, SIGQUIT,
-                  "Ended by signal SIGQUIT", "Calculating arctg(1/5).", HEADER_16001},
-        Interrupt{"terminal_closed_in_the_calculation", "64000\n", Console::terminal, SIGHUP,
-                  "Ended by signal SIGHUP", "Calculating arctg(1/5).", HEADER_16001},
-        Interrupt{"ctrl_c_at_the_terminal_prompt", "", Console::terminal, SIGINT,
-                  "Ended by signal SIGINT", "Enter number of digits", "-"}),
+    testing::Values(Interrupt{"sigint_at_the_prompt", "", Console::pipe, SIGINT,
+                              "Ended by signal SIGINT", "Enter number of digits", "-"},
+                    Interrupt{"sigterm_in_the_calculation", "64000\n", Console::pipe, SIGTERM,
+                              "Ended by signal SIGTERM", "Calculating arctg(1/5).", HEADER_16001},
+                    Interrupt{"sigquit_in_the_calculation", "64000\n", Console::pipe, SIGQUIT,
+                              "Ended by signal SIGQUIT", "Calculating arctg(1/5).", HEADER_16001},
+                    Interrupt{"terminal_closed_in_the_calculation", "64000\n", Console::terminal,
+                              SIGHUP, "Ended by signal SIGHUP", "Calculating arctg(1/5).",
+                              HEADER_16001},
+                    Interrupt{"ctrl_c_at_the_terminal_prompt", "", Console::terminal, SIGINT,
+                              "Ended by signal SIGINT", "Enter number of digits", "-"}),
     [](const auto& param_info) { return param_info.param.name; });
 
 // The moments that a run cannot be made to hit from outside, in a child of this test: a
@@ -250,7 +251,7 @@ TEST(StandardStreamTest, NonBlockingPipesAreWaitedOn) {
   ASSERT_EQ(plain.result.exit_code, 0);
   ProgramRun run;
   run.options.nonblocking = true;
-  run.options.input_delay_ms = 300;   // the prompt's read finds nothing at first
+  run.options.input_delay_ms = 300;    // the prompt's read finds nothing at first
   run.options.output_pause_ms = 1500;  // the listings fill the pipe
   run.start("16000\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, 0) << run.result.err;

@@ -76,7 +76,8 @@ TEST(DaylightSavingTest, TheScriptedClockOverBothChanges) {
     test::write_file(run.path("tu_mardo.dat"), "MY PC\r\n");
     run.start("4\n", Console::pipe);
     ASSERT_EQ(run.result.exit_code, 0) << clock;
-    EXPECT_NE(run.result.out.find("Duration is       2.500000 sec\r\n"), std::string::npos) << clock;
+    EXPECT_NE(run.result.out.find("Duration is       2.500000 sec\r\n"), std::string::npos)
+        << clock;
     EXPECT_EQ(run.file("tu_mardo.dat"), table_line(tu_mardo::bench_value(4, 2.5f))) << clock;
   }
 }

@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                   padded(std::string("MY\0PC", 5))},
         TableCase{"long_single_line", BIG_LINE + "\r\n", written(BIG_LINE.substr(0, 50)),
                   BIG_LINE.substr(0, 50)},
-        TableCase{"longer_than_50", "A very long computer name that runs well past fifty columns\r\n",
+        TableCase{"longer_than_50",
+                  "A very long computer name that runs well past fifty columns\r\n",
                   written("A very long computer name that runs well past fift"),
                   "A very long computer name that runs well past fift"},
         // 2048 bytes, the last line without an end: still a record.
@@ -136,10 +137,10 @@ TEST(TableRunTest, ARunAboveOneSecondUpdatesTheTableAndEchoesTheLine) {
   run.start("4\n", Console::pipe);
   ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   // 4 digits in 90.5 s: 16 * 0.0006 / 90.5 = 1.06077353E-04.
-  EXPECT_EQ(run.file("tu_mardo.dat"),
-            EARLIER1 + "\r\n" + PADDED_PC + "    .1060774E-03\r\n");
-  const std::string tail = "End time   10:01:30.50\r\nDuration is      90.500000 sec\r\nPi = 3.1415\r\n" +
-                           PADDED_PC + "   1.060774E-04\r\nStop - Program terminated.\r\n\r\n";
+  EXPECT_EQ(run.file("tu_mardo.dat"), EARLIER1 + "\r\n" + PADDED_PC + "    .1060774E-03\r\n");
+  const std::string tail =
+      "End time   10:01:30.50\r\nDuration is      90.500000 sec\r\nPi = 3.1415\r\n" + PADDED_PC +
+      "   1.060774E-04\r\nStop - Program terminated.\r\n\r\n";
   const std::string& out = run.result.out;
   EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
   EXPECT_NE(run.file("PI.Tst").find(" Duration is      90.500000 sec\r\n"), std::string::npos);
@@ -153,7 +154,8 @@ TEST(TableRunTest, SixteenThousandDigitsInTwoAndAHalfSeconds) {
   ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   EXPECT_EQ(run.file("tu_mardo.dat"), PADDED_PC + "    61440.00    \r\n");
   // Seven significant digits, the rest of the six decimals zeros.
-  const std::string tail = "\r\n" + PADDED_PC + "   61440.000000\r\nStop - Program terminated.\r\n\r\n";
+  const std::string tail =
+      "\r\n" + PADDED_PC + "   61440.000000\r\nStop - Program terminated.\r\n\r\n";
   EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
 }
 
@@ -174,19 +176,19 @@ TEST_P(NoValueTest, OneSecondOrLessNeverOpensTheTable) {
   run.start("4\n", Console::pipe);
   ASSERT_EQ(run.result.exit_code, 0);
   EXPECT_FALSE(run.exists("tu_mardo.dat"));
-  const std::string tail = GetParam().duration_record + "Pi = 3.1415\r\nStop - Program terminated.\r\n\r\n";
+  const std::string tail =
+      GetParam().duration_record + "Pi = 3.1415\r\nStop - Program terminated.\r\n\r\n";
   EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Durations, NoValueTest,
-    testing::Values(NoValue{"exactly_one", "12:00:00.00 12:00:01.00",
-                            "Duration is       1.000000 sec\r\n"},
-                    NoValue{"hour_boundary", "10:59:59.90 11:00:00.10",
-                            "Duration is   2.000000E-01 sec\r\n"},
-                    NoValue{"clock_set_back", "12:00:05.00 12:00:00.00",
-                            "Duration is      -5.000000 sec\r\n"}),
-    [](const auto& param_info) { return param_info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Durations, NoValueTest,
+                         testing::Values(NoValue{"exactly_one", "12:00:00.00 12:00:01.00",
+                                                 "Duration is       1.000000 sec\r\n"},
+                                         NoValue{"hour_boundary", "10:59:59.90 11:00:00.10",
+                                                 "Duration is   2.000000E-01 sec\r\n"},
+                                         NoValue{"clock_set_back", "12:00:05.00 12:00:00.00",
+                                                 "Duration is      -5.000000 sec\r\n"}),
+                         [](const auto& param_info) { return param_info.param.name; });
 
 TEST(TableRunTest, OverMidnightTheDurationStaysPositive) {
   ProgramRun run;
@@ -202,7 +204,8 @@ TEST(TableRunTest, AFailureBeforeTheValueLeavesTheTableAlone) {
   run.clock = "10:00:00.00 10:01:30.50";
   test::write_file(run.path("PI.Tst"), "old\r\n");
   test::make_read_only(run.path("PI.Tst"));
-  if (!test::read_only_holds(run.path("PI.Tst"))) GTEST_SKIP() << "read-only files can be written here";
+  if (!test::read_only_holds(run.path("PI.Tst")))
+    GTEST_SKIP() << "read-only files can be written here";
   run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(903));
@@ -214,11 +217,13 @@ TEST(TableRunTest, AReadOnlyTableEndsTheRunWith912) {
   run.clock = "10:00:00.00 10:01:30.50";
   write_file(run.path("tu_mardo.dat"), "MY PC\r\n");
   test::make_read_only(run.path("tu_mardo.dat"));
-  if (!test::read_only_holds(run.path("tu_mardo.dat"))) GTEST_SKIP() << "read-only files can be written here";
+  if (!test::read_only_holds(run.path("tu_mardo.dat")))
+    GTEST_SKIP() << "read-only files can be written here";
   run.options.unprivileged = true;
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(912));
-  const std::string tail = "Pi = 3.1415\r\nError reading/writing benchmark file.\r\nReturn code 912\r\n\r\n";
+  const std::string tail =
+      "Pi = 3.1415\r\nError reading/writing benchmark file.\r\nReturn code 912\r\n\r\n";
   EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
   EXPECT_EQ(run.file("tu_mardo.dat"), "MY PC\r\n");
 }

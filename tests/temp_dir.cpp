@@ -14,7 +14,8 @@ TempDir::TempDir() {
   std::random_device entropy;
   std::mt19937_64 random(entropy());
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    const fs::path candidate = fs::temp_directory_path() / ("tu_mardo_test_" + std::to_string(random()));
+    const fs::path candidate =
+        fs::temp_directory_path() / ("tu_mardo_test_" + std::to_string(random()));
     if (fs::create_directory(candidate)) path_ = candidate.string();
   }
   if (path_.empty()) throw std::runtime_error("cannot create a temporary directory");

@@ -37,7 +37,8 @@ TEST(VerifyTest, TheTruthIsTheKnownDecimals) {
   while (std::getline(in, line)) digits += line;
   ASSERT_EQ(static_cast<std::size_t>(tu_mardo::PI_TRUTH_WORD_COUNT), digits.size() / 4);
   for (int32_t i = 0; i < tu_mardo::PI_TRUTH_WORD_COUNT; ++i) {
-    ASSERT_EQ(tu_mardo::PI_TRUTH_WORDS[i], std::stoi(digits.substr(4 * static_cast<std::size_t>(i), 4)))
+    ASSERT_EQ(tu_mardo::PI_TRUTH_WORDS[i],
+              std::stoi(digits.substr(4 * static_cast<std::size_t>(i), 4)))
         << "word " << i + 1;
   }
 }
@@ -76,7 +77,7 @@ TEST(VerifyTest, TheBoundIsTight) {
 TEST(VerifyTest, SmallErrorsThatCarryAcrossWordsPass) {
   const int32_t n = 16001;
   const int32_t last = tu_mardo::PI_TRUTH_WORDS[n - 1];
-  const Words up = truth_plus(n, 10000 - last);  // the last word becomes 0, a carry goes up
+  const Words up = truth_plus(n, 10000 - last);   // the last word becomes 0, a carry goes up
   const Words down = truth_plus(n, -(last + 1));  // it becomes 9999, a borrow goes up
   EXPECT_NE(up[n - 2], tu_mardo::PI_TRUTH_WORDS[n - 2]);
   EXPECT_NE(down[n - 2], tu_mardo::PI_TRUTH_WORDS[n - 2]);
@@ -140,11 +141,11 @@ TEST_P(WrongResultTest, EndsWith904AndLeavesTheTableAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, WrongResultTest,
-    testing::Values(Fault{"first_word", 4},     // one unit more in word 1
-                    Fault{"middle_word", 0},    // one unit more in word 126 of 251
-                    Fault{"above_bound", 0},    // the truth plus the bound plus one unit
-                    Fault{"below_bound", 0},    // the truth minus as much
-                    Fault{"lost_carry", 0},     // a carry lost in one addition of the series
+    testing::Values(Fault{"first_word", 4},         // one unit more in word 1
+                    Fault{"middle_word", 0},        // one unit more in word 126 of 251
+                    Fault{"above_bound", 0},        // the truth plus the bound plus one unit
+                    Fault{"below_bound", 0},        // the truth minus as much
+                    Fault{"lost_carry", 0},         // a carry lost in one addition of the series
                     Fault{"dropped_division", 0}),  // one division pass not made
     [](const auto& param_info) { return param_info.param.name; });
 

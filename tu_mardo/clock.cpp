@@ -1,5 +1,5 @@
-#include "platform/platform.hpp"
 #include "tu_mardo/clock.hpp"
+#include "platform/platform.hpp"
 
 namespace tu_mardo {
 

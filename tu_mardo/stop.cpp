@@ -21,7 +21,8 @@ void stop_run() { stop_with("Stop - Program terminated.\r\n", 0); }
 
 void stop_run(int32_t code) {
   char message[32];
-  const int length = std::snprintf(message, sizeof message, "Return code %d\r\n", static_cast<int>(code));
+  const int length =
+      std::snprintf(message, sizeof message, "Return code %d\r\n", static_cast<int>(code));
   stop_with(std::string_view(message, static_cast<std::size_t>(length)), code);
 }
 

@@ -11,8 +11,8 @@
 #include "float_reference.hpp"
 #include "records/format.hpp"
 #include "records/list_directed.hpp"
-#include "records/records.hpp"
 #include "records/real_digits.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -80,7 +80,8 @@ records::detail::Record record;
 
 int32_t render(const char* format, const std::vector<Item>& items, Capture& capture) {
   const auto count = static_cast<int32_t>(items.size());
-  if (format == nullptr) return records::detail::render_list_directed(items.data(), count, record, capture);
+  if (format == nullptr)
+    return records::detail::render_list_directed(items.data(), count, record, capture);
   const records::detail::Format* parsed = records::detail::find_format(format);
   require(parsed != nullptr);
   return records::detail::render_formatted(*parsed, items.data(), count, record, capture);
@@ -110,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const Listing& listing = LISTINGS[in.take(1) % 4];
     std::vector<Item> items;
     const std::size_t count = 1 + in.take(2) % 2000;
-    for (std::size_t i = 0; i < count; ++i) items.push_back(integer(static_cast<int32_t>(in.take(4))));
+    for (std::size_t i = 0; i < count; ++i)
+      items.push_back(integer(static_cast<int32_t>(in.take(4))));
     require(render(listing.format, items, capture) == 0);
     require(capture.records.size() == (count + listing.per_record - 1) / listing.per_record);
     for (std::size_t r = 0; r < capture.records.size(); ++r) {
@@ -141,7 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       const uint32_t kind = in.take(1) % 3;
       if (kind == 0) {
         texts.emplace_back();
-        for (std::size_t n = in.take(1); n > 0; --n) texts.back().push_back(static_cast<char>(in.take(1)));
+        for (std::size_t n = in.take(1); n > 0; --n)
+          texts.back().push_back(static_cast<char>(in.take(1)));
         all_text += texts.back();
         items.push_back(text(texts.back()));
       } else if (kind == 1) {
@@ -168,14 +171,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } else if (choice == 4) {
     // Any format text and any items.
     std::string format;
-    for (std::size_t n = in.take(1) % 161; n > 0; --n) format.push_back(static_cast<char>(in.take(1)));
+    for (std::size_t n = in.take(1) % 161; n > 0; --n)
+      format.push_back(static_cast<char>(in.take(1)));
     std::vector<std::string> texts(16);
     std::vector<Item> items;
     for (std::size_t i = in.take(1) % 17; i > 0; --i) {
       const uint32_t kind = in.take(1) % 3;
       if (kind == 0) {
         std::string& bytes = texts[i - 1];
-        for (std::size_t n = in.take(2) % 1100; n > 0; --n) bytes.push_back(static_cast<char>(in.take(1)));
+        for (std::size_t n = in.take(2) % 1100; n > 0; --n)
+          bytes.push_back(static_cast<char>(in.take(1)));
         items.push_back(text(bytes));
       } else if (kind == 1) {
         items.push_back(integer(static_cast<int32_t>(in.take(4))));
@@ -199,10 +204,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } else {
     // The dialogue's formats with any number.
     const auto value = static_cast<int32_t>(in.take(4));
-    require(render("(' Enter number of digits for pi (\xF2" "4; \xF3', i5, ') ', $)", {integer(value)},
-                   capture) == 0);
+    require(render("(' Enter number of digits for pi (\xF2"
+                   "4; \xF3', i5, ') ', $)",
+                   {integer(value)}, capture) == 0);
     require(capture.records.size() == 1 && capture.records[0].size() == 44);
-    require(render("(' You misspelled.', i6, ' is maximum. Retry, please.')", {integer(value)}, capture) == 0);
+    require(render("(' You misspelled.', i6, ' is maximum. Retry, please.')", {integer(value)},
+                   capture) == 0);
     require(render("(' Speed test data: dimension is ',I5)", {integer(value)}, capture) == 0);
   }
   return 0;
