@@ -1,5 +1,6 @@
-// The seam to the operating system: console streams, files in the current directory,
-// local time, process exit and the floating-point environment. No OS type crosses it.
+// The seam to the operating system: console streams, local time, process exit, interrupts and
+// the floating-point environment; files of the current directory are its other half
+// (files.hpp). No OS type crosses it.
 #pragma once
 
 #include <cstddef>
@@ -28,58 +29,6 @@ void report_error(std::string_view line);
 // A short human-readable text for a system error code.
 const char* error_text(int system_error);
 
-// ---- Files ------------------------------------------------------------------------------
-
-using FileHandle = std::intptr_t;
-
-enum class IoFailure : uint8_t {
-  none,
-  access_denied,  // opened for reading only, permission, locked region
-  no_space,       // device full, file size limit
-  other,
-};
-
-struct IoResult {
-  IoFailure failure = IoFailure::none;
-  int system_error = 0;  // for messages only
-  explicit operator bool() const { return failure == IoFailure::none; }
-};
-
-struct OpenedFile {
-  FileHandle handle = -1;
-  bool created = false;  // the open created the file, so it ends at offset 0
-  bool writable = true;  // connected for writing (read-write or write-only)
-};
-
-// What a file must be beyond its name.
-struct OpenRules {
-  bool regular_file_only = false;  // a FIFO, a device or a socket does not open
-  // The file stays locked against other processes that ask the same until it is closed;
-  // the open waits for the lock (an interrupt ends the wait).
-  bool exclusive = false;
-};
-
-// Opens a file of the current directory read-write, else read-only, else write-only;
-// creates it empty when it is missing; never shortens it; other processes may share it.
-// A directory does not open. When the exact name is missing and exactly one entry of the
-// directory matches it without regard to ASCII case, that entry is opened, as on a file
-// system that ignores case.
-IoResult open_file(const char* name, OpenedFile& file, const OpenRules& rules = {});
-
-// Reads up to `capacity` bytes at the current offset; `count` is 0 at the end of the file.
-IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count);
-// Writes every byte at the current offset.
-IoResult write_file(FileHandle file, const char* bytes, std::size_t count);
-IoResult seek_file(FileHandle file, int64_t offset);
-// Makes sure the disk has room for the bytes [offset, offset + count) before they are written,
-// so that a full disk fails here and not halfway through the write. The file may then reach
-// offset + count already. Files that are no regular files need nothing.
-IoResult reserve_file(FileHandle file, int64_t offset, int64_t count);
-// Makes the file end at `offset`; the current offset stays where it was. Files that are no
-// regular files (devices) have no end to set.
-IoResult set_file_end(FileHandle file, int64_t offset);
-void close_file(FileHandle file);
-
 // ---- Clock ------------------------------------------------------------------------------
 
 struct LocalTime {
@@ -89,6 +38,9 @@ struct LocalTime {
   int16_t minute = 0;
   int16_t second = 0;
   int16_t millisecond = 0;
+  // A clock that no one sets, read at the same instant: nanoseconds from some fixed point. The
+  // run compares the two clocks' intervals to see whether the wall clock was changed.
+  int64_t monotonic_ns = 0;
 };
 
 LocalTime local_time();
@@ -117,14 +69,29 @@ void start_up(bool arm_traps = true);
 
 // ---- Interrupts --------------------------------------------------------------------------
 
-// An interrupt (SIGINT, SIGTERM, SIGHUP or SIGQUIT; on Windows Ctrl-C, Ctrl-Break or the
-// console's closing) ends the run: one line on standard error naming it, the exit routine,
-// then the process ends as the interrupt ends a process that does not catch it. Between
-// hold_interrupts and release_interrupts (a statement of the record service in progress) an
-// interrupt waits and takes effect at the release; elsewhere, the calculation included, it
-// takes effect at once. Waits for input or for a lock always give way to it.
+// An interrupt ends the run: on POSIX systems every signal whose default action ends the process
+// (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU, SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM,
+// SIGPROF; not SIGPIPE, which makes a write to a closed pipe fail, and not the SIGXFSZ of the
+// program's own write beyond the file size limit, which fails that write), on Windows Ctrl-C,
+// Ctrl-Break or the console's closing. A signal that the program's parent left ignored stays
+// ignored. The run ends with one line on standard error naming the interrupt (the first one, if
+// several come), the exit routine, then as the interrupt ends a process that does not catch it.
+//
+// Between hold_interrupts and release_interrupts (a statement of the record service in
+// progress) an interrupt is pending and takes effect at the release; elsewhere, the calculation
+// included, it takes effect at once. A call that blocks while one is pending (a write to a pipe
+// nobody reads, a terminal stopped with Ctrl-S, a wait for input or for a lock) is given up
+// within about a second, and a long pass over a file asks between its blocks.
 void hold_interrupts();
 void release_interrupts();
+
+// Whether an interrupt is pending or already ending the run: a call that was cut short or a long
+// pass is then given up.
+bool interrupt_pending();
+
+// Ends the run now if an interrupt is pending, whatever holds are taken (a statement whose
+// stream was given up for it).
+void act_on_interrupt();
 
 // Whether start-up armed the floating-point traps. Where the CPU or the C library cannot (most
 // ARM cores, systems without the C library's extension), the run tests the sticky flags

@@ -1,7 +1,12 @@
 // Interrupts on POSIX systems. The handler runs on the program's only thread: outside a held
 // section it ends the run there and then (the calculation touches no unit, so the exit routine
 // finds every unit between two statements); inside one it leaves the signal pending for the
-// release.
+// release, and a call that blocks meanwhile returns EINTR and is given up.
+//
+// A signal that comes just before a blocking call does not cut it short; nor does anything cut
+// short a write that blocks while the run is ending (standard error in a pipe nobody reads).
+// For both, the handler sets an alarm once a signal is pending: each second until the end it
+// interrupts whatever call blocks.
 #include "platform/interrupts.hpp"
 
 #include <signal.h>
@@ -15,46 +20,59 @@
 namespace platform {
 namespace {
 
-constexpr int INTERRUPTS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct Interrupt {
+  int number;
+  const char* name;
+};
+
+// Every signal whose default action ends the process, but SIGPIPE (a closed pipe is a failed
+// write) and SIGKILL and SIGSTOP, which no process can catch.
+constexpr Interrupt INTERRUPTS[] = {
+    {SIGINT, "SIGINT"},       {SIGTERM, "SIGTERM"},     {SIGHUP, "SIGHUP"},
+    {SIGQUIT, "SIGQUIT"},     {SIGXCPU, "SIGXCPU"},     {SIGXFSZ, "SIGXFSZ"},
+    {SIGALRM, "SIGALRM"},     {SIGUSR1, "SIGUSR1"},     {SIGUSR2, "SIGUSR2"},
+    {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"},
+};
 
 volatile sig_atomic_t held = 0;  // nested holds
 volatile sig_atomic_t pending = 0;
 volatile sig_atomic_t ending = 0;
+volatile sig_atomic_t alarm_ignored = 0;  // the parent left SIGALRM ignored: only the nudge counts
 
 const char* signal_name(int signal_number) {
-  switch (signal_number) {
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGHUP:
-      return "SIGHUP";
-    case SIGQUIT:
-      return "SIGQUIT";
-    default:
-      return "a signal";
+  for (const Interrupt& interrupt : INTERRUPTS) {
+    if (interrupt.number == signal_number) return interrupt.name;
   }
+  return "a signal";
 }
 
-void block_interrupts(int how) {
+void set_interrupts_blocked(int how) {
   sigset_t set;
   sigemptyset(&set);
-  for (int interrupt : INTERRUPTS) sigaddset(&set, interrupt);
+  for (const Interrupt& interrupt : INTERRUPTS) sigaddset(&set, interrupt.number);
   sigprocmask(how, &set, nullptr);
 }
 
+// Interrupts whatever call blocks, a second from now.
+void nudge_later() { alarm(1); }
+
 // Only async-signal-safe calls from here on: it may run inside the handler.
 [[noreturn]] void end_by_signal(int signal_number) {
-  block_interrupts(SIG_BLOCK);
   ending = 1;
+  // Further signals only cut short a call that blocks the ending; so does the alarm.
+  set_interrupts_blocked(SIG_UNBLOCK);
+  nudge_later();
   char line[64] = "Ended by signal ";
   const char* name = signal_name(signal_number);
   std::size_t length = std::strlen(line);
-  for (std::size_t i = 0; name[i] != '\0' && length < sizeof line - 1; ++i)
+  for (std::size_t i = 0; name[i] != '\0' && length < sizeof line - 1; ++i) {
     line[length++] = name[i];
+  }
   report_error(std::string_view(line, length));
   run_exit_routine(-signal_number);
   // The default action, so that the parent sees the process ended by this signal.
+  set_interrupts_blocked(SIG_BLOCK);
+  alarm(0);
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
@@ -75,10 +93,20 @@ void block_interrupts(int how) {
 #define HANDLER_ALIGNS_STACK
 #endif
 
-HANDLER_ALIGNS_STACK void on_interrupt(int signal_number) {
-  if (ending != 0) return;
+HANDLER_ALIGNS_STACK void on_interrupt(int signal_number, siginfo_t* info, void*) {
+  // The program's own write beyond the file size limit: that write fails instead.
+  if (signal_number == SIGXFSZ && info != nullptr && info->si_code == SI_USER &&
+      info->si_pid == getpid()) {
+    return;
+  }
+  if (ending != 0 || (signal_number == SIGALRM && pending != 0)) {
+    nudge_later();  // the interrupted call is given up; keep interrupting until the end
+    return;
+  }
+  if (signal_number == SIGALRM && alarm_ignored != 0) return;
   if (held != 0) {
-    pending = signal_number;
+    if (pending == 0) pending = signal_number;  // the first one is reported
+    nudge_later();
     return;
   }
   end_by_signal(signal_number);
@@ -88,12 +116,21 @@ HANDLER_ALIGNS_STACK void on_interrupt(int signal_number) {
 
 void install_interrupt_handlers() {
   struct sigaction action {};
-  action.sa_handler = on_interrupt;
+  action.sa_sigaction = on_interrupt;
   sigemptyset(&action.sa_mask);
-  for (int interrupt : INTERRUPTS) sigaddset(&action.sa_mask, interrupt);
-  // No SA_RESTART: a wait for input returns with EINTR, and the pending check runs.
-  action.sa_flags = 0;
-  for (int interrupt : INTERRUPTS) sigaction(interrupt, &action, nullptr);
+  for (const Interrupt& interrupt : INTERRUPTS) sigaddset(&action.sa_mask, interrupt.number);
+  // No SA_RESTART: a call that blocks returns with EINTR, and the pending check runs.
+  action.sa_flags = SA_SIGINFO;
+  for (const Interrupt& interrupt : INTERRUPTS) {
+    struct sigaction before {};
+    sigaction(interrupt.number, nullptr, &before);
+    // What the parent ignores (nohup, a background job) stays ignored; SIGALRM is caught all
+    // the same, for the alarm that cuts blocking calls short.
+    const bool ignored = before.sa_handler == SIG_IGN;
+    if (interrupt.number == SIGALRM) alarm_ignored = ignored ? 1 : 0;
+    if (ignored && interrupt.number != SIGALRM) continue;
+    sigaction(interrupt.number, &action, nullptr);
+  }
 }
 
 InterruptibleWait::InterruptibleWait() : held_before_(held) {
@@ -108,6 +145,12 @@ void hold_interrupts() { held = held + 1; }
 void release_interrupts() {
   if (held > 0) held = held - 1;
   if (held == 0 && pending != 0 && ending == 0) end_by_signal(pending);
+}
+
+bool interrupt_pending() { return pending != 0 || ending != 0; }
+
+void act_on_interrupt() {
+  if (pending != 0 && ending == 0) end_by_signal(pending);
 }
 
 }  // namespace platform

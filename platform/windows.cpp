@@ -1,4 +1,5 @@
-// Windows implementation of the platform seam: the program's home platform.
+// Windows implementation of the platform seam's console, clock and process: the program's home
+// platform. The file half is windows_files.cpp.
 #include <windows.h>
 
 #include <float.h>
@@ -10,6 +11,7 @@
 
 #include "platform/exit_routine.hpp"
 #include "platform/interrupts.hpp"
+#include "platform/windows_io.hpp"
 #include "platform/platform.hpp"
 
 namespace platform {
@@ -33,18 +35,31 @@ int64_t read_standard_input(char* buffer, std::size_t capacity) {
   return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
 }
 
+}  // namespace
+
+namespace windows {
+
 int write_all(HANDLE handle, const char* bytes, std::size_t count) {
   while (count > 0) {
     DWORD done = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
-    if (!::WriteFile(handle, bytes, chunk, &done, nullptr))
-      return static_cast<int>(::GetLastError());
+    if (!::WriteFile(handle, bytes, chunk, &done, nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_OPERATION_ABORTED && !interrupt_pending()) continue;
+      return static_cast<int>(error);
+    }
     if (done == 0) return ERROR_WRITE_FAULT;
     bytes += done;
     count -= done;
   }
   return 0;
 }
+
+}  // namespace windows
+
+namespace {
+
+using windows::write_all;
 
 int write_standard_output(const char* bytes, std::size_t count) {
   return write_all(standard_handle(STD_OUTPUT_HANDLE), bytes, count);
@@ -55,26 +70,6 @@ int write_standard_output(const char* bytes, std::size_t count) {
 int write_standard_output_to_utf8_console(const char* bytes, std::size_t count) {
   return write_with_utf8_signs(bytes, count, write_standard_output);
 }
-
-IoFailure classify(DWORD error) {
-  switch (error) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return IoFailure::no_space;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_INVALID_HANDLE:
-      return IoFailure::access_denied;
-    default:
-      return IoFailure::other;
-  }
-}
-
-IoResult failed(DWORD error) { return IoResult{classify(error), static_cast<int>(error)}; }
-
-HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // The status flags of the trapping thread: SSE's MXCSR, and on 32-bit x86 also the x87 status
 // word. Both keep invalid operation, division by zero and overflow in bits 0, 2 and 3.
@@ -162,96 +157,6 @@ const char* error_text(int system_error) {
   return text;
 }
 
-IoResult open_file(const char* name, OpenedFile& file, const OpenRules& rules) {
-  // The file system ignores case already.
-  constexpr DWORD SHARE = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  DWORD error = 0;
-  const DWORD tries[] = {GENERIC_READ | GENERIC_WRITE, GENERIC_READ, GENERIC_WRITE};
-  DWORD access = 0;
-  for (DWORD each : tries) {
-    handle = ::CreateFileA(name, each, SHARE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    error = ::GetLastError();
-    access = each;
-    if (handle != INVALID_HANDLE_VALUE) break;
-  }
-  if (handle == INVALID_HANDLE_VALUE) return failed(error);
-  DWORD refused = 0;
-  if (rules.regular_file_only && ::GetFileType(handle) != FILE_TYPE_DISK) {
-    refused = ERROR_INVALID_FUNCTION;
-  } else if (rules.exclusive) {
-    // The whole file and any length it may grow to, waited for.
-    OVERLAPPED from_start{};
-    const InterruptibleWait waiting;
-    const DWORD kind = (access & GENERIC_WRITE) != 0 ? LOCKFILE_EXCLUSIVE_LOCK : 0;
-    if (!::LockFileEx(handle, kind, 0, MAXDWORD, MAXDWORD, &from_start)) refused = ::GetLastError();
-  }
-  if (refused != 0) {
-    ::CloseHandle(handle);
-    return failed(refused);
-  }
-  file.handle = reinterpret_cast<FileHandle>(handle);
-  file.created = error != ERROR_ALREADY_EXISTS;
-  file.writable = (access & GENERIC_WRITE) != 0;
-  return {};
-}
-
-IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count) {
-  DWORD got = 0;
-  if (!::ReadFile(as_handle(file), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
-    count = 0;
-    return failed(::GetLastError());
-  }
-  count = got;
-  return {};
-}
-
-IoResult write_file(FileHandle file, const char* bytes, std::size_t count) {
-  const int error = write_all(as_handle(file), bytes, count);
-  return error == 0 ? IoResult{} : failed(static_cast<DWORD>(error));
-}
-
-IoResult seek_file(FileHandle file, int64_t offset) {
-  LARGE_INTEGER to;
-  to.QuadPart = offset;
-  if (!::SetFilePointerEx(as_handle(file), to, nullptr, FILE_BEGIN))
-    return failed(::GetLastError());
-  return {};
-}
-
-IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
-  const HANDLE handle = as_handle(file);
-  LARGE_INTEGER size{};
-  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size) ||
-      offset + count <= size.QuadPart) {
-    return {};
-  }
-  // Clusters for the new end, without moving the end itself.
-  FILE_ALLOCATION_INFO room{};
-  room.AllocationSize.QuadPart = offset + count;
-  if (::SetFileInformationByHandle(handle, FileAllocationInfo, &room, sizeof room)) return {};
-  const DWORD error = ::GetLastError();
-  return classify(error) == IoFailure::no_space ? failed(error) : IoResult{};
-}
-
-IoResult set_file_end(FileHandle file, int64_t offset) {
-  const HANDLE handle = as_handle(file);
-  if (::GetFileType(handle) != FILE_TYPE_DISK) return {};
-  // The end is set at the file pointer; the pointer goes back where it was afterwards.
-  LARGE_INTEGER here{}, zero{}, to{};
-  to.QuadPart = offset;
-  if (!::SetFilePointerEx(handle, zero, &here, FILE_CURRENT) ||
-      !::SetFilePointerEx(handle, to, nullptr, FILE_BEGIN)) {
-    return failed(::GetLastError());
-  }
-  const BOOL cut = ::SetEndOfFile(handle);
-  const DWORD error = ::GetLastError();
-  ::SetFilePointerEx(handle, here, nullptr, FILE_BEGIN);
-  return cut ? IoResult{} : failed(error);
-}
-
-void close_file(FileHandle file) { ::CloseHandle(as_handle(file)); }
-
 LocalTime local_time() {
   // One reading of the system clock, turned into local time with the zone's rules for it.
   FILETIME utc_ticks;
@@ -276,6 +181,12 @@ LocalTime local_time() {
   time.minute = static_cast<int16_t>(now.wMinute);
   time.second = static_cast<int16_t>(now.wSecond);
   time.millisecond = static_cast<int16_t>(now.wMilliseconds);
+  LARGE_INTEGER counter{}, frequency{};
+  ::QueryPerformanceCounter(&counter);
+  ::QueryPerformanceFrequency(&frequency);
+  const int64_t ticks = counter.QuadPart;
+  const int64_t per_second = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+  time.monotonic_ns = ticks / per_second * 1000000000 + ticks % per_second * 1000000000 / per_second;
   return time;
 }
 

@@ -23,6 +23,7 @@ constexpr DWORD NONE = 0xFFFFFFFF;  // no event pending (Ctrl-C is event 0)
 std::atomic<int> state{FREE};
 std::atomic<DWORD> pending{NONE};
 std::atomic<DWORD> claimer{0};  // the thread that ends the run; its own holds pass
+HANDLE program_thread = nullptr;  // whose blocked write the handler cancels
 
 const char* event_line(DWORD event) {
   switch (event) {
@@ -75,14 +76,24 @@ BOOL WINAPI on_console_event(DWORD event) {
   pending.compare_exchange_strong(none, event);
   int expected = FREE;
   if (state.compare_exchange_strong(expected, CLAIMED)) end_by_interrupt(pending.load());
-  // The program holds the units: it ends the run when its statement is whole. Returning
+  // The program holds the units: it ends the run when its statement is whole, or gives up the
+  // write that blocks it (a pipe nobody reads), which is cancelled here until it does. Returning
   // would let the system end the process first on the console's closing.
-  wait_for_the_end();
+  for (;;) {
+    if (program_thread != nullptr) ::CancelSynchronousIo(program_thread);
+    ::Sleep(100);
+  }
 }
 
 }  // namespace
 
-void install_interrupt_handlers() { ::SetConsoleCtrlHandler(on_console_event, TRUE); }
+void install_interrupt_handlers() {
+  if (program_thread == nullptr) {
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
+                      &program_thread, THREAD_TERMINATE, FALSE, 0);
+  }
+  ::SetConsoleCtrlHandler(on_console_event, TRUE);
+}
 
 InterruptibleWait::InterruptibleWait() : held_before_(state.load()) {
   if (held_before_ > 0) give_back();
@@ -113,6 +124,15 @@ void release_interrupts() {
   } else if (current == 1) {
     give_back();
   }
+}
+
+bool interrupt_pending() { return pending.load() != NONE; }
+
+void act_on_interrupt() {
+  const DWORD event = pending.load();
+  if (event == NONE || ending_here()) return;
+  state.store(CLAIMED);  // the handler waits for the end; the program's thread ends the run
+  end_by_interrupt(event);
 }
 
 }  // namespace platform

@@ -1,17 +1,24 @@
 #include "records/file_unit.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "platform/platform.hpp"
 #include "records/records.hpp"
 
 namespace records::detail {
 namespace {
 
-constexpr int BYTE_END = -1;     // no byte left in the file
-constexpr int BYTE_FAILED = -2;  // the file cannot be read
+constexpr int BYTE_END = -1;          // no byte left in the file
+constexpr int BYTE_FAILED = -2;       // the file cannot be read
+constexpr int BYTE_INTERRUPTED = -3;  // an interrupt cut the read short
 
-int32_t write_status(const platform::IoResult& result) {
+// A name that another file may have taken while the run waited for the lock is looked up again
+// this many times; then the file the run holds is used.
+constexpr int MAX_REOPENS = 100;
+
+int32_t failure_status(const platform::IoResult& result) {
   switch (result.failure) {
     case platform::IoFailure::none:
       return 0;
@@ -19,10 +26,22 @@ int32_t write_status(const platform::IoResult& result) {
       return STATUS_ACCESS_DENIED;
     case platform::IoFailure::no_space:
       return STATUS_NO_SPACE;
+    case platform::IoFailure::interrupted:
+      return STATUS_INTERRUPTED;
+    case platform::IoFailure::not_supported:
+    case platform::IoFailure::busy:
     case platform::IoFailure::other:
       break;
   }
   return STATUS_WRITE_FAILED;
+}
+
+// The status of a failed call; a unit that an interrupt cut short is given up.
+int32_t fail(FileUnit& unit, const platform::IoResult& result) {
+  unit.os_offset = -1;
+  unit.system_error = result.system_error;
+  if (result.failure == platform::IoFailure::interrupted) unit.given_up = true;
+  return failure_status(result);
 }
 
 bool seek_to(FileUnit& unit, int64_t offset) {
@@ -35,6 +54,67 @@ bool seek_to(FileUnit& unit, int64_t offset) {
   return true;
 }
 
+platform::IoResult seek_for(FileUnit& unit, int64_t offset) {
+  if (seek_to(unit, offset)) return {};
+  return platform::IoResult{platform::IoFailure::other, 0};
+}
+
+void copy_name(std::string_view name, char (&into)[MAX_FILE_NAME + 1]) {
+  const std::size_t length = std::min(name.size(), static_cast<std::size_t>(MAX_FILE_NAME));
+  std::memcpy(into, name.data(), length);
+  into[length] = '\0';
+}
+
+// The name to open: as given, or the one that differs in case only.
+bool name_to_open(std::string_view name, bool any_case, platform::NameBuffer& found) {
+  if (name.empty() || name.size() > platform::MAX_NAME ||
+      name.find('\0') != std::string_view::npos) {
+    return false;
+  }
+  std::memcpy(found, name.data(), name.size());
+  found[name.size()] = '\0';
+  if (any_case) {
+    char given[MAX_FILE_NAME + 1];
+    std::memcpy(given, found, name.size() + 1);
+    // A failed look-up leaves the name as given.
+    (void)platform::look_up_name(given, found);
+  }
+  return true;
+}
+
+// Takes the file's lock, waiting for another run that holds it. Where locks do not exist the
+// run goes on without one.
+int32_t take_lock(FileUnit& unit) {
+  platform::IoResult result = platform::lock_file(unit.handle, unit.writable, false);
+  if (result.failure == platform::IoFailure::busy) {
+    char line[MAX_FILE_NAME + 64];
+    std::snprintf(line, sizeof line, "Waiting for the run that holds %s to end.", unit.name);
+    platform::report_error(line);
+    result = platform::lock_file(unit.handle, unit.writable, true);
+  }
+  if (result) {
+    unit.locked = true;
+    return 0;
+  }
+  if (result.failure == platform::IoFailure::not_supported) {
+    char line[MAX_FILE_NAME + 128];
+    std::snprintf(line, sizeof line, "%s cannot be locked here (%s); the run goes on without the lock.",
+                  unit.name, platform::error_text(result.system_error));
+    platform::report_error(line);
+    return 0;
+  }
+  return result.failure == platform::IoFailure::interrupted ? STATUS_INTERRUPTED
+                                                            : STATUS_OPEN_FAILED;
+}
+
+// Whether the name still leads to the file the unit holds: an editor may have saved a new file
+// under it while the run waited for the lock. A name that cannot be looked up counts as the same.
+bool name_still_leads_here(const FileUnit& unit) {
+  platform::FileInfo now;
+  if (!platform::name_info(unit.name, now)) return true;
+  return platform::same_file(now, unit.identity);
+}
+
 // The next byte of the file without taking it; reads the next block when the buffer is used up.
 int peek_byte(FileUnit& unit) {
   if (unit.next < unit.filled) return static_cast<unsigned char>(unit.buffer[unit.next]);
@@ -43,9 +123,11 @@ int peek_byte(FileUnit& unit) {
   unit.next = 0;
   if (!seek_to(unit, unit.origin)) return BYTE_FAILED;
   std::size_t count = 0;
-  if (!platform::read_file(unit.handle, unit.buffer, BLOCK_SIZE, count)) {
-    unit.os_offset = -1;
-    return BYTE_FAILED;
+  const platform::IoResult result =
+      platform::read_file(unit.handle, unit.buffer, BLOCK_SIZE, count);
+  if (!result) {
+    fail(unit, result);
+    return unit.given_up ? BYTE_INTERRUPTED : BYTE_FAILED;
   }
   unit.os_offset = unit.origin + static_cast<int64_t>(count);
   unit.filled = static_cast<int32_t>(count);
@@ -53,7 +135,10 @@ int peek_byte(FileUnit& unit) {
   return static_cast<unsigned char>(unit.buffer[0]);
 }
 
+int32_t byte_status(int c) { return c == BYTE_INTERRUPTED ? STATUS_INTERRUPTED : STATUS_READ_FAILED; }
+
 int32_t start_reading(FileUnit& unit) {
+  if (unit.given_up) return STATUS_INTERRUPTED;
   if (unit.past_end) return -1;
   if (unit.at_end) {
     if (const int32_t status = file_complete(unit)) return status;
@@ -76,7 +161,7 @@ int32_t read_text_field(FileUnit& unit, const TextField& field) {
   std::memset(field.bytes, ' ', static_cast<std::size_t>(length));
   for (int32_t k = 0; k < width; ++k) {
     const int c = peek_byte(unit);
-    if (c == BYTE_FAILED) return STATUS_READ_FAILED;
+    if (c == BYTE_FAILED || c == BYTE_INTERRUPTED) return byte_status(c);
     if (c == BYTE_END || c == '\r' || c == '\n') break;
     ++unit.next;
     if (k >= skipped) field.bytes[k - skipped] = static_cast<char>(c);
@@ -84,71 +169,201 @@ int32_t read_text_field(FileUnit& unit, const TextField& field) {
   return 0;
 }
 
-// Passes over the rest of the record, its LF included. A last line without LF ends at the end
-// of the file as if the LF were there.
+// Passes over the rest of the record: up to and including its LF, or a CR that no LF follows
+// (a line end of a file written with CR alone). A last line without either ends at the end of
+// the file. A long record yields to a pending interrupt between blocks.
 int32_t pass_rest_of_record(FileUnit& unit) {
   for (;;) {
     const int c = peek_byte(unit);
-    if (c == BYTE_FAILED) return STATUS_READ_FAILED;
+    if (c == BYTE_FAILED || c == BYTE_INTERRUPTED) return byte_status(c);
     if (c == BYTE_END) return 0;
     const char* start = unit.buffer + unit.next;
-    const void* line_end =
-        std::memchr(start, '\n', static_cast<std::size_t>(unit.filled - unit.next));
-    if (line_end != nullptr) {
-      unit.next += static_cast<int32_t>(static_cast<const char*>(line_end) - start) + 1;
+    const char* end = unit.buffer + unit.filled;
+    const char* line_end = std::find_if(start, end, [](char b) { return b == '\n' || b == '\r'; });
+    if (line_end == end) {
+      unit.next = unit.filled;
+      if (platform::interrupt_pending()) return STATUS_INTERRUPTED;
+      continue;
+    }
+    unit.next += static_cast<int32_t>(line_end - start) + 1;
+    if (*line_end == '\n') return 0;
+    const int after = peek_byte(unit);  // the byte after a CR may be in the next block
+    if (after == BYTE_FAILED || after == BYTE_INTERRUPTED) return byte_status(after);
+    if (after == '\n') ++unit.next;
+    return 0;
+  }
+}
+
+// Reads `count` bytes at `offset`, fewer at the end of the file.
+platform::IoResult read_at(FileUnit& unit, int64_t offset, char* into, int32_t count,
+                           int32_t& got) {
+  got = 0;
+  platform::IoResult result = seek_for(unit, offset);
+  while (result && got < count) {
+    std::size_t part = 0;
+    result = platform::read_file(unit.handle, into + got, static_cast<std::size_t>(count - got),
+                                 part);
+    if (result && part == 0) break;
+    got += static_cast<int32_t>(part);
+    unit.os_offset = offset + got;
+  }
+  return result;
+}
+
+// Writes `count` bytes at `offset`; what a failure leaves is the caller's to undo.
+platform::IoResult write_at(FileUnit& unit, int64_t offset, const char* bytes, int32_t count) {
+  platform::IoResult result = seek_for(unit, offset);
+  if (result) result = platform::write_file(unit.handle, bytes, static_cast<std::size_t>(count));
+  unit.os_offset = result ? offset + count : -1;
+  return result;
+}
+
+// A whole-or-nothing unit's output replaces everything from `origin` on: the file is old or new
+// at every instant. The file's size must be the one the reading met at its end.
+int32_t put_replacement_in_place(FileUnit& unit) {
+  static char covered[BLOCK_SIZE];  // old bytes the new ones overwrite, to undo a failed write
+  const int64_t from = unit.origin;
+  const int32_t count = unit.filled;
+  unit.replacing = false;
+  unit.dirty = false;
+  unit.filled = 0;
+  platform::FileInfo now;
+  if (const auto result = platform::file_info(unit.handle, now); !result) {
+    return fail(unit, result);
+  }
+  if (unit.size_at_end >= 0 && now.size != unit.size_at_end) {
+    unit.at_end = false;  // the output is dropped; the caller reads the file again
+    return STATUS_FILE_CHANGED;
+  }
+  const int64_t new_end = from + count;
+  if (new_end < now.size) {
+    // Shrinking: one step only by a new file. Where the name cannot be replaced, the file is
+    // written and then cut, which leaves a moment with the old tail behind the new bytes.
+    const platform::IoResult replaced = platform::replace_file(
+        unit.handle, unit.name, from, unit.buffer, static_cast<std::size_t>(count), unit.locked);
+    if (replaced) {
+      unit.os_offset = -1;
+      unit.origin = new_end;
+      unit.unsynced = false;
       return 0;
     }
-    unit.next = unit.filled;
+    if (replaced.failure != platform::IoFailure::not_supported) return fail(unit, replaced);
+  } else if (const auto room = platform::reserve_file(unit.handle, from, count); !room) {
+    return fail(unit, room);
   }
+  int32_t saved = 0;
+  const int32_t to_save = static_cast<int32_t>(std::min<int64_t>(count, now.size - from));
+  if (const auto result = read_at(unit, from, covered, std::max(to_save, 0), saved); !result) {
+    return fail(unit, result);
+  }
+  if (const auto written = write_at(unit, from, unit.buffer, count); !written) {
+    if (written.failure != platform::IoFailure::interrupted) {
+      (void)write_at(unit, from, covered, saved);
+      (void)platform::set_file_end(unit.handle, now.size);
+    }
+    return fail(unit, written);
+  }
+  if (new_end < now.size) {
+    if (const auto cut = platform::set_file_end(unit.handle, new_end); !cut) {
+      (void)write_at(unit, from, covered, saved);
+      return fail(unit, cut);
+    }
+  }
+  unit.origin = new_end;
+  if (const auto synced = platform::sync_file(unit.handle); !synced) return fail(unit, synced);
+  unit.unsynced = false;
+  return 0;
+}
+
+// Writes out the buffer into room reserved first. A write that fails halfway is cut back to
+// the last whole block, so that the file ends with whole output.
+int32_t write_out(FileUnit& unit) {
+  if (!unit.dirty) return 0;
+  // Bytes that cannot be written are dropped: the failure is reported once, by the statement
+  // (or the exit processing) during which it happens.
+  const int32_t count = unit.filled;
+  const int64_t offset = unit.origin;
+  unit.dirty = false;
+  unit.filled = 0;
+  if (const auto room = platform::reserve_file(unit.handle, offset, count); !room) {
+    return fail(unit, room);
+  }
+  if (const auto written = write_at(unit, offset, unit.buffer, count); !written) {
+    if (written.failure != platform::IoFailure::interrupted) {
+      (void)platform::set_file_end(unit.handle, offset);
+    }
+    return fail(unit, written);
+  }
+  unit.origin += count;
+  unit.unsynced = true;
+  return 0;
 }
 
 }  // namespace
 
-int32_t file_open(FileUnit& unit, int16_t number, std::string_view name,
-                  const platform::OpenRules& rules) {
-  if (name.empty() || name.size() > static_cast<std::size_t>(MAX_FILE_NAME) ||
-      name.find('\0') != std::string_view::npos) {
-    return STATUS_OPEN_FAILED;
+int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const FileRules& rules,
+                  ConnectedElsewhere connected_elsewhere) {
+  for (int attempt = 0;; ++attempt) {
+    platform::NameBuffer found;
+    if (!name_to_open(name, rules.any_case, found)) return STATUS_OPEN_FAILED;
+    platform::OpenedFile opened;
+    if (!platform::open_file(found, rules.regular_file_only, opened)) return STATUS_OPEN_FAILED;
+    unit = FileUnit{};
+    unit.number = number;
+    copy_name(found, unit.name);
+    unit.handle = opened.handle;
+    unit.writable = opened.writable;
+    unit.at_end = opened.created;
+    unit.whole_or_nothing = rules.whole_or_nothing;
+    unit.os_offset = 0;
+    int32_t status = 0;
+    if (!platform::file_info(unit.handle, unit.identity)) {
+      status = STATUS_OPEN_FAILED;
+    } else if (connected_elsewhere(unit.identity)) {
+      status = STATUS_FILE_CONNECTED;
+    } else if (rules.exclusive && unit.identity.regular) {
+      status = take_lock(unit);
+      if (status == 0 && attempt < MAX_REOPENS && !name_still_leads_here(unit)) {
+        (void)platform::close_file(unit.handle);
+        continue;
+      }
+    }
+    if (status != 0) (void)platform::close_file(unit.handle);
+    return status;
   }
-  char zero_terminated[MAX_FILE_NAME + 1];
-  std::memcpy(zero_terminated, name.data(), name.size());
-  zero_terminated[name.size()] = '\0';
-  platform::OpenedFile opened;
-  if (!platform::open_file(zero_terminated, opened, rules)) return STATUS_OPEN_FAILED;
+}
 
-  unit.number = number;
-  std::memcpy(unit.name, zero_terminated, name.size() + 1);
-  unit.handle = opened.handle;
-  unit.filled = 0;
-  unit.next = 0;
-  unit.origin = 0;
-  unit.os_offset = 0;
-  unit.holds_input = false;
-  unit.dirty = false;
-  unit.at_end = opened.created;
-  unit.past_end = false;
-  unit.writable = opened.writable;
-  unit.cut_pending = false;
-  return 0;
+bool file_identity(std::string_view name, bool any_case, platform::FileInfo& identity) {
+  platform::NameBuffer found;
+  return name_to_open(name, any_case, found) && platform::name_info(found, identity);
 }
 
 int32_t file_begin_output(FileUnit& unit) {
+  if (unit.given_up) return STATUS_INTERRUPTED;
   if (unit.past_end) return -1;
   if (!unit.at_end) {
     if (!unit.writable) return STATUS_ACCESS_DENIED;
     const int64_t from = unit.position();
+    if (unit.whole_or_nothing) {
+      unit.replacing = true;
+    } else if (const auto cut = platform::set_file_end(unit.handle, from); !cut) {
+      return fail(unit, cut);
+    }
     unit.at_end = true;
-    unit.cut_pending = true;
     unit.origin = from;
     unit.filled = 0;
     unit.next = 0;
     unit.holds_input = false;
     unit.dirty = false;
+    unit.unsynced = true;
   }
   return 0;
 }
 
 int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_continues) {
+  const int32_t line_end = line_continues ? 0 : 2;
+  // A replacement is put in place whole: it must fit the buffer.
+  if (unit.replacing && unit.filled + length + line_end > BLOCK_SIZE) return STATUS_RECORD_TOO_LONG;
   auto put = [&unit](const char* from, int32_t count) -> int32_t {
     while (count > 0) {
       const int32_t take = std::min(count, BLOCK_SIZE - unit.filled);
@@ -157,8 +372,8 @@ int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_c
       unit.dirty = true;
       from += take;
       count -= take;
-      if (unit.filled == BLOCK_SIZE) {
-        if (const int32_t status = file_write_out(unit)) return status;
+      if (unit.filled == BLOCK_SIZE && !unit.replacing) {
+        if (const int32_t status = write_out(unit)) return status;
       }
     }
     return 0;
@@ -167,49 +382,19 @@ int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_c
   return line_continues ? 0 : put("\r\n", 2);
 }
 
-int32_t file_write_out(FileUnit& unit) {
-  if (!unit.dirty) return 0;
-  // Bytes that cannot be written are dropped, and the file ends where it did: the failure is
-  // reported once, by the statement (or the exit processing) during which it happens.
-  const int32_t count = unit.filled;
-  unit.dirty = false;
-  unit.filled = 0;
-  const int64_t offset = unit.origin;
-  platform::IoResult result = platform::reserve_file(unit.handle, offset, count);
-  if (result && unit.os_offset != offset) {
-    result = platform::seek_file(unit.handle, offset);
-    if (result) unit.os_offset = offset;
-  }
-  if (result)
-    result = platform::write_file(unit.handle, unit.buffer, static_cast<std::size_t>(count));
-  if (!result) {
-    unit.os_offset = -1;
-    unit.system_error = result.system_error;
-    unit.cut_pending = false;  // what the file held behind the output stays
-    return write_status(result);
-  }
-  unit.origin += count;
-  unit.os_offset = unit.origin;
-  return 0;
-}
-
 int32_t file_complete(FileUnit& unit) {
-  if (const int32_t status = file_write_out(unit)) return status;
-  if (!unit.cut_pending) return 0;
-  unit.cut_pending = false;
-  if (const auto result = platform::set_file_end(unit.handle, unit.origin); !result) {
-    unit.system_error = result.system_error;
-    return write_status(result);
-  }
-  return 0;
+  if (unit.given_up) return STATUS_INTERRUPTED;
+  if (unit.replacing) return put_replacement_in_place(unit);
+  return write_out(unit);
 }
 
 int32_t file_read_record(FileUnit& unit, const TextField* fields, int32_t count) {
   if (const int32_t status = start_reading(unit)) return status;
   const int first = peek_byte(unit);
-  if (first == BYTE_FAILED) return STATUS_READ_FAILED;
+  if (first == BYTE_FAILED || first == BYTE_INTERRUPTED) return byte_status(first);
   if (first == BYTE_END) {
     unit.past_end = true;
+    unit.size_at_end = unit.position();
     return -1;
   }
   for (int32_t i = 0; i < count; ++i) {
@@ -219,6 +404,7 @@ int32_t file_read_record(FileUnit& unit, const TextField* fields, int32_t count)
 }
 
 int32_t file_rewind(FileUnit& unit) {
+  if (unit.given_up) return STATUS_INTERRUPTED;
   if (unit.at_end) {
     if (const int32_t status = file_complete(unit)) return status;
     unit.at_end = false;
@@ -232,9 +418,19 @@ int32_t file_rewind(FileUnit& unit) {
   return 0;
 }
 
-void file_close(FileUnit& unit) {
-  platform::close_file(unit.handle);
+int32_t file_close(FileUnit& unit) {
+  int32_t status = 0;
+  if (!unit.given_up) {
+    status = file_complete(unit);
+    if (status == 0 && unit.unsynced) {
+      if (const auto synced = platform::sync_file(unit.handle); !synced) status = fail(unit, synced);
+    }
+  }
+  if (const auto closed = platform::close_file(unit.handle); !closed && status == 0) {
+    status = fail(unit, closed);
+  }
   unit.handle = -1;
+  return status;
 }
 
 }  // namespace records::detail

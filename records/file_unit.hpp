@@ -1,39 +1,61 @@
 // A formatted sequential file behind a numbered unit: the 1024-byte block buffer, the cut of
-// the file behind the output that replaces its old content, record reading, rewinding and the
-// final write-out.
+// the file at the first output statement, record reading, rewinding and the final write-out.
 //
-// Output never loses what the file held before its replacement is on disk: room for each
-// block is reserved before the block is written, and the old bytes behind the new ones are cut
-// off only once the new ones are written (when the unit is completed: flushed, read, rewound
-// or closed). A failed write cancels the cut, so the file keeps what it had.
+// What a file holds when something goes wrong:
+// - Output replaces what followed the position by cutting the file there first, then writing
+//   block after block. A failure or a crash therefore leaves the new records written so far and
+//   nothing of the old content behind them; a write that fails halfway is cut back to the last
+//   whole block.
+// - A whole-or-nothing unit (the results table) keeps the output that replaces the rest of the
+//   file in its buffer until it is completed, and then puts it in place in one step: with one
+//   write when the file does not shrink (room reserved first, the covered bytes written back if
+//   the write fails), else by a new file renamed over the old one. The file is old or new at
+//   every instant, and synced before the completion returns. It is not written when the file
+//   changed size since it was read to its end (someone wrote it without the lock).
+// - Room for each block is reserved before it is written, without growing the file; where the
+//   system cannot do that, the write itself meets the full disk.
+// - A unit whose call an interrupt cut short is given up: nothing more is read or written.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
-#include "platform/platform.hpp"
+#include "platform/files.hpp"
 
 namespace records::detail {
 
 inline constexpr int32_t BLOCK_SIZE = 1024;
-inline constexpr int32_t MAX_FILE_NAME = 255;
+inline constexpr int32_t MAX_FILE_NAME = static_cast<int32_t>(platform::MAX_NAME);
+
+struct FileRules {
+  bool regular_file_only = false;  // a FIFO, a device or a socket does not open
+  bool any_case = false;           // a missing name takes the one file that differs in case only
+  bool exclusive = false;          // locked against other processes until closed; waited for
+  bool whole_or_nothing = false;   // output after reading replaces the rest in one step
+};
 
 struct FileUnit {
   int16_t number = 0;
-  char name[MAX_FILE_NAME + 1] = {};
+  char name[MAX_FILE_NAME + 1] = {};  // the name the file was found under
   platform::FileHandle handle = -1;
+  platform::FileInfo identity;  // which file it is, so that no other unit connects it too
   char buffer[BLOCK_SIZE];
   int32_t filled = 0;        // bytes in the buffer: output not yet written, or the block read
   int32_t next = 0;          // reading: the next byte of the block
   int64_t origin = 0;        // file offset of buffer[0]
   int64_t os_offset = -1;    // the system's file offset, -1 when unknown
+  int64_t size_at_end = -1;  // the file's size when a read last met its end
   bool holds_input = false;  // the buffer holds a block read from the file
   bool dirty = false;        // the buffer holds output not yet written
   bool at_end = false;       // nothing follows the current position in the file
   bool past_end = false;     // a read met the end of the file
   bool writable = true;      // connected for writing
-  bool cut_pending = false;  // output replaced old bytes: the file ends behind it once written
-  int system_error = 0;      // of the last failed write, for the message
+  bool locked = false;       // holds the file's lock
+  bool whole_or_nothing = false;
+  bool replacing = false;  // whole-or-nothing output waits in the buffer to replace from origin
+  bool unsynced = false;   // written since the last sync
+  bool given_up = false;   // an interrupt cut a call short
+  int system_error = 0;    // of the last failed write, for the message
 
   int64_t position() const { return origin + (holds_input ? next : filled); }
 };
@@ -45,18 +67,26 @@ struct TextField {
   int32_t width;  // field width, or -1 for the variable's length
 };
 
-int32_t file_open(FileUnit& unit, int16_t number, std::string_view name,
-                  const platform::OpenRules& rules);
+// Whether a file is connected to a unit already; one file is never connected to two.
+using ConnectedElsewhere = bool (*)(const platform::FileInfo& file);
+
+// Connects the unit: finds the name (without regard to case, if the rules say so), opens the
+// file, refuses one that another unit has (STATUS_FILE_CONNECTED), and takes its lock. A lock
+// that another process holds is waited for, after one line on standard error; a file system
+// without locks is used without, after one line. If the name was given to another file while
+// the run waited, that file is opened instead.
+int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const FileRules& rules,
+                  ConnectedElsewhere connected_elsewhere);
+
+// The unit a name leads to now, as file_open would find it; false when it leads to no file.
+bool file_identity(std::string_view name, bool any_case, platform::FileInfo& identity);
 
 // Start of an output statement: -1 after the end of file was met; 6421 on a unit connected
-// for reading only. Output on a unit that something follows replaces what follows: the file
-// is cut at its end once it is written.
+// for reading only. Output on a unit that something follows replaces what follows.
 int32_t file_begin_output(FileUnit& unit);
 // One record, ended by CR LF unless the line continues.
 int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_continues);
-// Writes out the buffer if it holds output, into room reserved first.
-int32_t file_write_out(FileUnit& unit);
-// Writes out the buffer, then cuts the old bytes behind the output if it replaced them.
+// Writes out the buffer if it holds output, or puts a whole-or-nothing replacement in place.
 int32_t file_complete(FileUnit& unit);
 
 // One read statement: the record's text fields in order, then the rest of the record passed
@@ -65,7 +95,8 @@ int32_t file_read_record(FileUnit& unit, const TextField* fields, int32_t count)
 
 int32_t file_rewind(FileUnit& unit);
 
-// Closes the file without writing anything out.
-void file_close(FileUnit& unit);
+// The exit processing of one unit: completes it, syncs what was written and closes the file.
+// 0, or the status of what failed (the file is closed all the same).
+int32_t file_close(FileUnit& unit);
 
 }  // namespace records::detail

@@ -33,6 +33,9 @@ inline constexpr int32_t STATUS_READ_FAILED = 6500;      // the file cannot be r
 inline constexpr int32_t STATUS_ACCESS_DENIED = 6421;    // cannot be shortened or written
 inline constexpr int32_t STATUS_NO_SPACE = 6422;         // no space left on the device
 inline constexpr int32_t STATUS_WRITE_FAILED = 6423;     // any other failed write or cut
+inline constexpr int32_t STATUS_INTERRUPTED = 6424;      // an interrupt cut the statement short
+inline constexpr int32_t STATUS_FILE_CHANGED = 6425;     // changed size since it was read
+inline constexpr int32_t STATUS_FILE_CONNECTED = 6426;   // the file is connected to another unit
 inline constexpr int32_t STATUS_OPEN_FAILED = 6416;      // the file cannot be opened or created
 inline constexpr int32_t STATUS_BAD_KEYWORD = 6417;      // an open keyword the service lacks
 inline constexpr int32_t STATUS_UNIT_IN_USE = 6418;      // the unit number is connected already
@@ -67,15 +70,29 @@ void start_up(const platform::ConsoleStreams& streams);
 // What a file must be beyond the keywords.
 struct UnitRules {
   bool regular_file_only = false;  // a FIFO, a device or a socket does not open
-  bool exclusive = false;  // locked against other processes from the open to the close; waited for
+  // When the exact name is missing and exactly one file of the directory matches it without
+  // regard to case, that file is connected.
+  bool any_case = false;
+  // Locked against other processes from the open to the close: a lock that another run holds
+  // is waited for (after one line on standard error; an interrupt ends the wait), and a file
+  // system without locks is used without one (after one line).
+  bool exclusive = false;
+  // Output after reading replaces the rest of the file in one step, when the unit is flushed,
+  // read, rewound or closed: the file is the old or the new one at every instant, synced once
+  // replaced, and left alone if it changed size since it was read to its end
+  // (STATUS_FILE_CHANGED). The replacing output must fit the unit's 1024-byte buffer.
+  bool whole_or_nothing = false;
 };
 
 // Connects a numbered unit to a file. `status` ("UNKNOWN") and `form` ("FORMATTED") may be
-// empty; they are compared without regard to case and trailing blanks. When the exact name is
-// missing and exactly one file of the directory matches it without regard to case, that file
-// is connected.
+// empty; they are compared without regard to case and trailing blanks. A file connected to
+// another unit already (under any name) is not connected twice: STATUS_FILE_CONNECTED.
 int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view status = {},
                   std::string_view form = {}, const UnitRules& rules = {});
+
+// The unit the named file is connected to (found as open_unit would find it, without regard to
+// case if `any_case`), or -1 when it is connected to none or does not exist.
+int32_t unit_of_file(std::string_view file_name, bool any_case = false);
 
 int32_t begin_write(UnitId unit, std::string_view format, bool want_status);
 int32_t put_text(const char* bytes, int32_t length);
@@ -92,7 +109,7 @@ int32_t end_read();
 
 int32_t rewind_unit(int16_t unit);
 
-// Writes out what the unit holds and completes its replacement of the file's old content, so
+// Writes out what the unit holds (a whole-or-nothing unit: puts its replacement in place), so
 // that a failure comes back as a status instead of at the exit processing.
 int32_t flush_unit(int16_t unit);
 
@@ -103,9 +120,9 @@ void finish_console_line();
 // carriage control and no change to the unit's state (the stop message).
 void write_standard_output(std::string_view bytes);
 
-// The exit processing: writes out and closes every unit, then ends the console's line.
-// Returns the exit status, turned into WRITE_OUT_FAILED when a success would hide a lost
-// file tail.
+// The exit processing: writes out, syncs and closes every unit (a unit that an interrupt cut
+// short is only closed), then ends the console's line. Returns the exit status, turned into
+// WRITE_OUT_FAILED when a success would hide a file not wholly written.
 int32_t close_all_units(int32_t exit_status);
 
 }  // namespace records

@@ -55,6 +55,13 @@ struct HeldInterrupts {
   HeldInterrupts& operator=(const HeldInterrupts&) = delete;
 };
 
+bool connected_elsewhere(const platform::FileInfo& file) {
+  for (int32_t i = 0; i < units_connected; ++i) {
+    if (platform::same_file(units[i].identity, file)) return true;
+  }
+  return false;
+}
+
 FileUnit* find_unit(UnitId number) {
   for (int32_t i = 0; i < units_connected; ++i) {
     if (units[i].number == number) return &units[i];
@@ -111,6 +118,8 @@ void report_console_failure() {
 // A statement that asked for no status cannot fail quietly: the run ends here, with a line
 // that names the failure in words.
 [[noreturn]] void fail_statement(int32_t status) {
+  // The stream was given up for an interrupt, which ends the run now.
+  if (status == STATUS_INTERRUPTED) platform::act_on_interrupt();
   if (detail::console_write_error() != 0) {
     report_console_failure();
   } else {
@@ -245,6 +254,12 @@ const char* status_text(int32_t status) {
       return "no space left on the device";
     case STATUS_WRITE_FAILED:
       return "the file cannot be written";
+    case STATUS_INTERRUPTED:
+      return "cut short by an interrupt";
+    case STATUS_FILE_CHANGED:
+      return "the file changed size since it was read";
+    case STATUS_FILE_CONNECTED:
+      return "the file is connected to another unit";
     case STATUS_OPEN_FAILED:
       return "the file cannot be opened or created";
     case STATUS_BAD_KEYWORD:
@@ -279,7 +294,7 @@ const char* status_text(int32_t status) {
 }
 
 void start_up(const platform::ConsoleStreams& streams) {
-  for (int32_t i = 0; i < units_connected; ++i) detail::file_close(units[i]);
+  for (int32_t i = 0; i < units_connected; ++i) (void)platform::close_file(units[i].handle);
   units_connected = 0;
   statement = Statement{};
   detail::console_start(streams);
@@ -294,12 +309,26 @@ int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view sta
   if (find_unit(unit) != nullptr) return STATUS_UNIT_IN_USE;
   if (units_connected == MAX_UNITS) return STATUS_TOO_MANY_UNITS;
   FileUnit& slot = units[units_connected];
-  platform::OpenRules open_rules;
-  open_rules.regular_file_only = rules.regular_file_only;
-  open_rules.exclusive = rules.exclusive;
-  if (const int32_t result = detail::file_open(slot, unit, file_name, open_rules)) return result;
+  detail::FileRules file_rules;
+  file_rules.regular_file_only = rules.regular_file_only;
+  file_rules.any_case = rules.any_case;
+  file_rules.exclusive = rules.exclusive;
+  file_rules.whole_or_nothing = rules.whole_or_nothing;
+  const int32_t result =
+      detail::file_open(slot, unit, file_name, file_rules, connected_elsewhere);
+  if (result != 0) return result;
   ++units_connected;
   return 0;
+}
+
+int32_t unit_of_file(std::string_view file_name, bool any_case) {
+  const HeldInterrupts held;
+  platform::FileInfo file;
+  if (!detail::file_identity(file_name, any_case, file)) return -1;
+  for (int32_t i = 0; i < units_connected; ++i) {
+    if (platform::same_file(units[i].identity, file)) return units[i].number;
+  }
+  return -1;
 }
 
 int32_t begin_write(UnitId unit, std::string_view format, bool want_status) {
@@ -391,14 +420,14 @@ int32_t close_all_units(int32_t exit_status) {
   bool file_lost = false;
   for (int32_t i = 0; i < units_connected; ++i) {
     FileUnit& unit = units[i];
-    if (detail::file_complete(unit) != 0) {
+    const int32_t status = detail::file_close(unit);
+    if (status != 0 && status != STATUS_INTERRUPTED) {
       file_lost = true;
       char text[MAX_MESSAGE];
       std::snprintf(text, sizeof text, "Error writing %s: %s", unit.name,
                     platform::error_text(unit.system_error));
       platform::report_error(text);
     }
-    detail::file_close(unit);
   }
   units_connected = 0;
   const bool console_lost = !detail::console_close();

@@ -74,8 +74,13 @@ INSTANTIATE_TEST_SUITE_P(
                   EARLIER1 + "\n" + EARLIER2 + "\n" + written("MY PC"), padded("MY PC")},
         // An empty last line is the last record: it gets the value, the name above does not.
         TableCase{"empty_last_line", "MY PC\r\n\r\n", "MY PC\r\n" + written(""), padded("")},
-        // A CR ends the text; the record ends at the LF.
-        TableCase{"cr_inside_a_line", "AB\rCD\r\n", written("AB"), padded("AB")},
+        // A CR that no LF follows ends a record (files written with CR alone); CR LF is one
+        // line end, here split across the first block's end.
+        TableCase{"cr_inside_a_line", "AB\rCD\r\n", "AB\r" + written("CD"), padded("CD")},
+        TableCase{"cr_line_ends", "HISTORY 1\rHISTORY 2\rMY PC\r",
+                  "HISTORY 1\rHISTORY 2\r" + written("MY PC"), padded("MY PC")},
+        TableCase{"cr_lf_across_blocks", std::string(1023, 'h') + "\r\nMY PC\r\n",
+                  std::string(1023, 'h') + "\r\n" + written("MY PC"), padded("MY PC")},
         // Ctrl-Z and NUL are ordinary bytes: a Ctrl-Z behind the last line is a record.
         TableCase{"ctrl_z_record", "MY PC\r\n\x1a", "MY PC\r\n" + written("\x1a"), padded("\x1a")},
         TableCase{"nul_bytes", std::string("MY\0PC\r\n", 7), written(std::string("MY\0PC", 5)),

@@ -28,21 +28,16 @@ int32_t pass_record() {
   return status != 0 ? status : records::end_read();
 }
 
-}  // namespace
+constexpr std::string_view TABLE_NAME = "tu_mardo.dat";
+// A table that a program without the lock keeps changing is read this many times, then left.
+constexpr int MAX_READS = 3;
 
-TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
+// The counting pass, the positioning at the start of the last record, and the new record, which
+// replaces that record and everything behind it when the unit is flushed.
+TableUpdate read_and_rewrite(float bench_value) {
   // An empty or missing table has no name to keep: the field stays blank (zero bytes would
   // make the hand-kept text table a binary file).
   std::memset(last_line, ' ', sizeof last_line);
-  // Only a regular file: a FIFO or a device would block the run or feed it for ever. Other
-  // runs wait for the lock until this one has written the table out.
-  records::UnitRules rules;
-  rules.regular_file_only = true;
-  rules.exclusive = true;
-  if (records::open_unit(TABLE, "tu_mardo.dat", "UNKNOWN", "Formatted", rules) != 0) {
-    return TableUpdate::open_failed;
-  }
-
   rec_count = 0;
   for (;;) {
     const int32_t status = read_name();
@@ -69,14 +64,41 @@ TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
     }
   }
 
-  // Output after reading cuts the table at the start of the record it replaces.
+  // Output after reading replaces the record it starts at. It is put in place here, not at the
+  // exit, so that a failure is this step's and the value line is shown only once it is on disk.
   const std::string_view field(last_line, sizeof last_line);
-  // Written out here, not at the exit, so that a full disk is this step's failure; the old
-  // record goes only once the new one is on disk.
-  if (to_file(TABLE, "(a50, 1x, g15.7)", field, bench_value) != 0 ||
-      records::flush_unit(TABLE) != 0) {
+  if (to_file(TABLE, "(a50, 1x, g15.7)", field, bench_value) != 0) {
     return TableUpdate::transfer_failed;
   }
+  const int32_t flushed = records::flush_unit(TABLE);
+  if (flushed == records::STATUS_FILE_CHANGED) return TableUpdate::changed;
+  return flushed == 0 ? TableUpdate::done : TableUpdate::transfer_failed;
+}
+
+}  // namespace
+
+bool table_is_a_run_file() { return records::unit_of_file(TABLE_NAME, true) >= 0; }
+
+TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
+  // Only a regular file: a FIFO or a device would block the run or feed it for ever. Other
+  // runs wait for the lock until this one has put the new table in place; the table is the old
+  // or the new one at every instant.
+  records::UnitRules rules;
+  rules.regular_file_only = true;
+  rules.any_case = true;
+  rules.exclusive = true;
+  rules.whole_or_nothing = true;
+  if (records::open_unit(TABLE, TABLE_NAME, "UNKNOWN", "Formatted", rules) != 0) {
+    return TableUpdate::open_failed;
+  }
+  // A table that changed size between the passes (a program that takes no lock wrote to it) is
+  // read again from the start before anything is written.
+  TableUpdate outcome = TableUpdate::changed;
+  for (int read = 0; read < MAX_READS && outcome == TableUpdate::changed; ++read) {
+    if (read > 0 && records::rewind_unit(TABLE) != 0) return TableUpdate::transfer_failed;
+    outcome = read_and_rewrite(bench_value);
+  }
+  if (outcome != TableUpdate::done) return TableUpdate::transfer_failed;
   std::memcpy(name, last_line, sizeof name);
   return TableUpdate::done;
 }
@@ -91,6 +113,7 @@ void update_results_table(float bench_value) {
       console("Error opening Tu_Mardo.Dat");
       stop_run(STOP_OPEN_TABLE);
     case TableUpdate::transfer_failed:
+    case TableUpdate::changed:
       break;
   }
   console("Error reading/writing benchmark file.");

@@ -8,12 +8,15 @@ namespace tu_mardo {
 
 inline constexpr int32_t NAME_LENGTH = 50;
 
-enum class TableUpdate { done, open_failed, transfer_failed };
+enum class TableUpdate { done, open_failed, transfer_failed, changed };
 
 // Rewrites the table's last line as its first 50 characters, a blank and the value; earlier
-// lines stay as they are. `name` receives the 50 characters written. A failure before the
-// write leaves the table as it was.
+// lines stay as they are. `name` receives the 50 characters written. The table is the old or the
+// new one whatever happens, and on disk when this returns done.
 TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]);
+
+// Whether the table's name leads to a file that the run has open as PI.Tst or PI.OUT.
+bool table_is_a_run_file();
 
 // The update as the run ends with it: the table rewritten and its line echoed on the console,
 // or the failure's message; then the stop.

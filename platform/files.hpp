@@ -1,0 +1,102 @@
+// The file half of the seam to the operating system: files of the current directory.
+//
+// Every call the record service makes on a file goes through these functions. The program links
+// the system's implementation (posix_files.cpp or windows_files.cpp, inside the platform
+// library); the fault sweep's build of the program links an in-memory file system in their place
+// (tests/sweep/memory_files.cpp), which can fail or "crash" at any chosen call. Each function is
+// one kind of call for the sweep: open, look-up, info, read, write, seek, reserve, cut, sync,
+// lock, replace, close.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+using FileHandle = std::intptr_t;
+
+enum class IoFailure : uint8_t {
+  none,
+  access_denied,  // opened for reading only, permission, a locked region
+  no_space,       // device full, quota, file size limit
+  interrupted,    // an interrupt is pending: the call was given up and ends the run
+  not_supported,  // the file system cannot do it (record locks on some network mounts)
+  busy,           // another process holds the lock (a lock call that does not wait)
+  other,          // an I/O error and the rest
+};
+
+struct IoResult {
+  IoFailure failure = IoFailure::none;
+  int system_error = 0;  // for messages only
+  explicit operator bool() const { return failure == IoFailure::none; }
+};
+
+inline constexpr std::size_t MAX_NAME = 255;
+using NameBuffer = char[MAX_NAME + 1];
+
+// What a name or an open file leads to. Two regular files are the same file when their device
+// and id are equal (hard links, symbolic links).
+struct FileInfo {
+  bool regular = false;  // a regular file (not a device, FIFO or socket)
+  uint64_t device = 0;
+  uint64_t id = 0;
+  int64_t size = 0;
+};
+
+inline bool same_file(const FileInfo& a, const FileInfo& b) {
+  return a.regular && b.regular && a.device == b.device && a.id == b.id;
+}
+
+struct OpenedFile {
+  FileHandle handle = -1;
+  bool created = false;   // the open created the file, so it ends at offset 0
+  bool writable = true;   // connected for writing (read-write or write-only)
+};
+
+// The name a file of the current directory is found under: the name itself when an entry of
+// that name exists (or the name has a directory part), else the one entry that matches it
+// without regard to ASCII case, as on a file system that ignores case; with none or several, the
+// name itself. A failure leaves the name itself in `found` too.
+IoResult look_up_name(const char* name, NameBuffer& found);
+
+// Opens a file read-write, else read-only, else write-only; creates it empty when it is missing;
+// never shortens it; other processes may share it. A directory does not open, nor (with
+// `regular_only`) a FIFO, a device or a socket. An open never blocks.
+IoResult open_file(const char* name, bool regular_only, OpenedFile& file);
+
+// What a name leads to now (following symbolic links), and what an open file is.
+IoResult name_info(const char* name, FileInfo& info);
+IoResult file_info(FileHandle file, FileInfo& info);
+
+// Reads up to `capacity` bytes at the current offset; `count` is 0 at the end of the file.
+IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count);
+// Writes every byte at the current offset. A failure may leave some of them written.
+IoResult write_file(FileHandle file, const char* bytes, std::size_t count);
+IoResult seek_file(FileHandle file, int64_t offset);
+// Makes sure a regular file can grow to offset + count before the bytes are written, so that a
+// full disk or the file size limit fails here and not halfway through a write. The file's size
+// and bytes stay as they are (where the system can only reserve by growing the file, nothing is
+// reserved and the write itself meets the failure).
+IoResult reserve_file(FileHandle file, int64_t offset, int64_t count);
+// Makes a regular file end at `offset`; the current offset stays. Other files have no end.
+IoResult set_file_end(FileHandle file, int64_t offset);
+// Puts what was written to a regular file on the disk. Other files need nothing.
+IoResult sync_file(FileHandle file);
+
+// Locks the whole file against other processes that lock it: for writing when the file is
+// connected for writing, else for reading. Without `wait`, a lock that another process holds is
+// IoFailure::busy; with it, the call waits, and an interrupt ends the run while it waits.
+// IoFailure::not_supported where the file system has no locks.
+IoResult lock_file(FileHandle file, bool writable, bool wait);
+
+// Puts a new file in place of `name` in one step: the first `keep` bytes of the open file
+// followed by `bytes`, synced before it takes the name. `file` then is the new file, locked as
+// the old one was (whose handle is closed). IoFailure::not_supported where the name cannot be
+// replaced safely (a link, another owner, a directory the program cannot write, a system that
+// cannot rename over an open file); nothing is changed then.
+IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const char* bytes,
+                      std::size_t count, bool locked);
+
+IoResult close_file(FileHandle file);
+
+}  // namespace platform

@@ -1,0 +1,350 @@
+// POSIX implementation of the file seam. Linux's extensions (room reserved without growing the
+// file, locks that belong to the open file) are used where they exist, each in a guarded block
+// whose fallback keeps the same promises about the file's bytes.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/files.hpp"
+#include "platform/interrupts.hpp"
+#include "platform/platform.hpp"
+#include "platform/posix_io.hpp"
+
+namespace platform {
+namespace {
+
+IoFailure classify(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return IoFailure::no_space;
+    case EACCES:
+    case EPERM:
+    case EBADF:
+    case EINVAL:
+    case EROFS:
+    case ETXTBSY:
+    case EAGAIN:
+      return IoFailure::access_denied;
+    case EINTR:
+      return IoFailure::interrupted;
+    case ENOLCK:
+    case EOPNOTSUPP:
+    case ENOSYS:
+      return IoFailure::not_supported;
+    default:
+      return IoFailure::other;
+  }
+}
+
+IoResult failed(int error) { return IoResult{classify(error), error}; }
+
+int as_fd(FileHandle file) { return static_cast<int>(file); }
+
+void copy_name(const char* name, NameBuffer& into) {
+  const std::size_t length = std::min(std::strlen(name), MAX_NAME);
+  std::memcpy(into, name, length);
+  into[length] = '\0';
+}
+
+bool same_without_regard_to_case(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    const char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
+    const char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+}
+
+FileInfo info_of(const struct stat& status) {
+  FileInfo info;
+  info.regular = S_ISREG(status.st_mode);
+  info.device = static_cast<uint64_t>(status.st_dev);
+  info.id = static_cast<uint64_t>(status.st_ino);
+  info.size = static_cast<int64_t>(status.st_size);
+  return info;
+}
+
+bool is_regular(int fd) {
+  struct stat status {};
+  return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// Locks that belong to the open file description (Linux) hold however the program's descriptors
+// are used; elsewhere the process's own lock does, which the program takes once per file.
+int lock_command(bool wait) {
+#if defined(F_OFD_SETLK)
+  return wait ? F_OFD_SETLKW : F_OFD_SETLK;
+#else
+  return wait ? F_SETLKW : F_SETLK;
+#endif
+}
+
+IoResult lock_descriptor(int fd, bool writable, bool wait) {
+  struct flock lock {};
+  lock.l_type = writable ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // to the end, however far the file grows
+  if (!wait) {
+    if (::fcntl(fd, lock_command(false), &lock) == 0) return {};
+    if (errno == EAGAIN || errno == EACCES) return IoResult{IoFailure::busy, errno};
+    return failed(errno);
+  }
+  const InterruptibleWait waiting;
+  while (::fcntl(fd, lock_command(true), &lock) != 0) {
+    if (errno != EINTR) return failed(errno);
+  }
+  return {};
+}
+
+// Everything the file size limit allows, or -1 for no limit.
+int64_t file_size_limit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+  return static_cast<int64_t>(limit.rlim_cur);
+}
+
+// The first `count` bytes of one descriptor into another, which is at offset 0.
+int copy_start(int from, int to, int64_t count) {
+  static char block[65536];
+  for (int64_t at = 0; at < count;) {
+    if (interrupt_pending()) return EINTR;
+    const std::size_t want =
+        static_cast<std::size_t>(count - at < int64_t{sizeof block} ? count - at : sizeof block);
+    const ssize_t got = ::pread(from, block, want, static_cast<off_t>(at));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (got == 0) return EIO;  // the file is shorter than it was
+    if (const int error = posix::write_all(to, block, static_cast<std::size_t>(got))) return error;
+    at += got;
+  }
+  return 0;
+}
+
+// Whether a renamed file's name is on the disk: the directory synced (where it can be).
+void sync_directory() {
+  const int directory = ::open(".", O_RDONLY | O_CLOEXEC);
+  if (directory < 0) return;
+  (void)::fsync(directory);
+  ::close(directory);
+}
+
+}  // namespace
+
+IoResult look_up_name(const char* name, NameBuffer& found) {
+  copy_name(name, found);
+  struct stat status {};
+  if (std::strchr(name, '/') != nullptr || ::lstat(name, &status) == 0) return {};
+  if (errno != ENOENT) return failed(errno);
+  DIR* directory = ::opendir(".");
+  if (directory == nullptr) return failed(errno);
+  int matches = 0;
+  NameBuffer match;
+  errno = 0;
+  while (const dirent* entry = ::readdir(directory)) {
+    if (same_without_regard_to_case(entry->d_name, name) && std::strlen(entry->d_name) <= MAX_NAME) {
+      if (++matches == 1) copy_name(entry->d_name, match);
+    }
+  }
+  const int error = errno;
+  ::closedir(directory);
+  if (error != 0) return failed(error);
+  if (matches == 1) copy_name(match, found);
+  return {};
+}
+
+IoResult open_file(const char* name, bool regular_only, OpenedFile& file) {
+  // Non-blocking only for the open itself: a FIFO without a writer must not hold it up.
+  constexpr int common = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  int fd = -1;
+  bool created = false;
+  bool writable = true;
+  // Two rounds: a file that appears between the two opens of the first round is opened in
+  // the second. A dangling link fails both rounds (exclusive creation does not follow it).
+  for (int round = 0; round < 2 && fd < 0; ++round) {
+    fd = ::open(name, O_RDWR | common);
+    if (fd < 0 && errno == ENOENT) {
+      fd = ::open(name, O_RDWR | O_CREAT | O_EXCL | common, 0666);
+      created = fd >= 0;
+      if (fd < 0 && errno == EEXIST) continue;
+    }
+    break;
+  }
+  if (fd < 0 && errno != ENOENT) {
+    fd = ::open(name, O_RDONLY | common);
+    writable = false;
+  }
+  if (fd < 0 && errno != ENOENT) {
+    fd = ::open(name, O_WRONLY | common);
+    writable = true;
+  }
+  if (fd < 0) return failed(errno);
+
+  struct stat status {};
+  int refused = 0;
+  if (::fstat(fd, &status) != 0) {
+    refused = errno;
+  } else if (S_ISDIR(status.st_mode)) {
+    refused = EISDIR;
+  } else if (regular_only && !S_ISREG(status.st_mode)) {
+    refused = EINVAL;
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    refused = errno;
+  }
+  if (refused != 0) {
+    ::close(fd);
+    return failed(refused);
+  }
+  file.handle = fd;
+  file.created = created;
+  file.writable = writable;
+  return {};
+}
+
+IoResult name_info(const char* name, FileInfo& info) {
+  struct stat status {};
+  if (::stat(name, &status) != 0) return failed(errno);
+  info = info_of(status);
+  return {};
+}
+
+IoResult file_info(FileHandle file, FileInfo& info) {
+  struct stat status {};
+  if (::fstat(as_fd(file), &status) != 0) return failed(errno);
+  info = info_of(status);
+  return {};
+}
+
+IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count) {
+  count = 0;
+  for (;;) {
+    const ssize_t got = ::read(as_fd(file), buffer, capacity);
+    if (got >= 0) {
+      count = static_cast<std::size_t>(got);
+      return {};
+    }
+    if (errno != EINTR || interrupt_pending()) return failed(errno);
+  }
+}
+
+IoResult write_file(FileHandle file, const char* bytes, std::size_t count) {
+  const int error = posix::write_all(as_fd(file), bytes, count);
+  return error == 0 ? IoResult{} : failed(error);
+}
+
+IoResult seek_file(FileHandle file, int64_t offset) {
+  if (::lseek(as_fd(file), static_cast<off_t>(offset), SEEK_SET) < 0) return failed(errno);
+  return {};
+}
+
+IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
+  struct stat status {};
+  if (::fstat(as_fd(file), &status) != 0) return failed(errno);
+  const int64_t end = offset + count;
+  if (!S_ISREG(status.st_mode)) return {};
+  // A write past the file size limit would stop halfway; it fails here instead.
+  const int64_t limit = file_size_limit();
+  if (limit >= 0 && end > limit) return failed(EFBIG);
+  if (end <= status.st_size) return {};
+#if defined(__linux__) && defined(FALLOC_FL_KEEP_SIZE)
+  // Blocks for the new bytes, while the file keeps its size: a crash now leaves no padding.
+  int result;
+  while ((result = ::fallocate(as_fd(file), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(status.st_size),
+                               static_cast<off_t>(end - status.st_size))) != 0 &&
+         errno == EINTR) {
+  }
+  if (result == 0) return {};
+  const int error = errno;
+  // A file system that cannot reserve space leaves the failure to the write itself.
+  if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL || error == ENODEV) return {};
+  // What a failed reservation took beyond the end goes again (the size never changed).
+  (void)::ftruncate(as_fd(file), status.st_size);
+  return failed(error);
+#else
+  // posix_fallocate would grow the file with zero bytes that a crash could leave behind: nothing
+  // is reserved, and a full disk fails the write itself, which the record service undoes.
+  return {};
+#endif
+}
+
+IoResult set_file_end(FileHandle file, int64_t offset) {
+  if (!is_regular(as_fd(file))) return {};
+  if (::ftruncate(as_fd(file), static_cast<off_t>(offset)) != 0) return failed(errno);
+  return {};
+}
+
+IoResult sync_file(FileHandle file) {
+  if (!is_regular(as_fd(file))) return {};
+  while (::fsync(as_fd(file)) != 0) {
+    if (errno != EINTR) return failed(errno);
+  }
+  return {};
+}
+
+IoResult lock_file(FileHandle file, bool writable, bool wait) {
+  return lock_descriptor(as_fd(file), writable, wait);
+}
+
+IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const char* bytes,
+                      std::size_t count, bool locked) {
+  const int old = as_fd(file);
+  struct stat open_status {}, named {};
+  if (::fstat(old, &open_status) != 0) return failed(errno);
+  // Only a plain file of the program's user is replaced: a rename would turn a link into a
+  // file of its own, take the other names' content away, or change the owner.
+  if (std::strchr(name, '/') != nullptr || ::lstat(name, &named) != 0 || !S_ISREG(named.st_mode) ||
+      named.st_dev != open_status.st_dev || named.st_ino != open_status.st_ino ||
+      named.st_nlink != 1 || named.st_uid != ::geteuid()) {
+    return IoResult{IoFailure::not_supported, 0};
+  }
+  char temporary[MAX_NAME + 32];
+  std::snprintf(temporary, sizeof temporary, "%s.replacing", name);
+  // A leftover of a run that was killed here: this run holds the file's lock, so no other run
+  // is writing it.
+  (void)::unlink(temporary);
+  const mode_t mode = named.st_mode & 07777;
+  const int fresh = ::open(temporary, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+  if (fresh < 0) {
+    // A directory the program cannot write: the file is rewritten in place instead.
+    if (errno == EACCES || errno == EPERM || errno == EROFS) {
+      return IoResult{IoFailure::not_supported, errno};
+    }
+    return failed(errno);
+  }
+  int error = ::fchmod(fresh, mode) != 0 ? errno : 0;
+  if (error == 0) error = copy_start(old, fresh, keep);
+  if (error == 0) error = posix::write_all(fresh, bytes, count);
+  if (error == 0 && ::fsync(fresh) != 0) error = errno;
+  if (error == 0 && locked) {
+    const IoResult lock = lock_descriptor(fresh, true, false);
+    if (!lock) error = lock.system_error != 0 ? lock.system_error : EAGAIN;
+  }
+  if (error == 0 && ::rename(temporary, name) != 0) error = errno;
+  if (error != 0) {
+    ::close(fresh);
+    (void)::unlink(temporary);
+    return failed(error);
+  }
+  sync_directory();
+  ::close(old);
+  file = fresh;
+  return {};
+}
+
+IoResult close_file(FileHandle file) {
+  // After EINTR the descriptor is closed all the same (Linux, and the BSDs).
+  if (::close(as_fd(file)) != 0 && errno != EINTR) return failed(errno);
+  return {};
+}
+
+}  // namespace platform
