@@ -1,6 +1,6 @@
-# Turns the known decimals of pi (tests/data/pi_decimals.txt, 100 to a line) into the table of
-# base-10000 words that the program checks its result against. Run at build time:
-#   cmake -DDECIMALS=<decimals file> -DOUTPUT=<.cpp file> -P pi_words.cmake
+# Turns independently computed decimals (tests/data/*_decimals.txt, 100 to a line) into a table
+# of base-10000 words that the program checks its results against. Run at build time:
+#   cmake -DDECIMALS=<decimals file> -DNAME=<C++ name prefix> -DOUTPUT=<.cpp file> -P truth_words.cmake
 file(STRINGS "${DECIMALS}" lines REGEX "^[0-9]+$")
 set(body "")
 set(words 0)
@@ -13,14 +13,15 @@ foreach(line IN LISTS lines)
   list(JOIN groups ", " row)
   string(APPEND body "    ${row},\n")
 endforeach()
+get_filename_component(source "${DECIMALS}" NAME)
 file(WRITE "${OUTPUT}.new"
-"// Generated from ${DECIMALS} by cmake/pi_words.cmake: do not edit.
-#include \"tu_mardo/pi_truth.hpp\"
+"// Generated from ${source} by cmake/truth_words.cmake: do not edit.
+#include \"tu_mardo/truth.hpp\"
 
 namespace tu_mardo {
 
-const int32_t PI_TRUTH_WORD_COUNT = ${words};
-const uint16_t PI_TRUTH_WORDS[${words}] = {
+const int32_t ${NAME}_WORD_COUNT = ${words};
+const uint16_t ${NAME}_WORDS[${words}] = {
 ${body}};
 
 }  // namespace tu_mardo

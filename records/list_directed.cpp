@@ -132,6 +132,7 @@ int32_t read_list_integer(ByteSource& in, int32_t& variable) {
   enum class State { start, sign, digits, radix_start, radix_digits };
   State state = State::start;
   bool negative = false;
+  bool signed_value = false;
   bool repeated = false;
   bool bad = false;
   bool too_big = false;
@@ -160,8 +161,9 @@ int32_t read_list_integer(ByteSource& in, int32_t& variable) {
       case State::sign:
         if (state == State::start && (c == '+' || c == '-')) {
           negative = c == '-';
+          signed_value = true;
           state = State::sign;
-        } else if (c == '#') {
+        } else if (c == '#' && state == State::start) {  // a radix form has no sign
           base = 16;
           state = State::radix_start;
         } else if (digit < 10) {
@@ -177,8 +179,9 @@ int32_t read_list_integer(ByteSource& in, int32_t& variable) {
         } else if (c == '*' && !negative && !repeated && !too_big && magnitude > 0) {
           repeated = true;  // count*value: the count only says how often the value is given
           magnitude = 0;
+          signed_value = false;
           state = State::start;
-        } else if (c == '#' && !too_big && magnitude >= 2 && magnitude <= 36) {
+        } else if (c == '#' && !signed_value && !too_big && magnitude >= 2 && magnitude <= 36) {
           base = magnitude;
           magnitude = 0;
           state = State::radix_start;

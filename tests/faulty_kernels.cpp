@@ -4,12 +4,15 @@
 // result), above_bound and below_bound (the true value plus or minus the bound and one unit:
 // the smallest error the check must catch),
 // lost_carry (a carry lost in one addition of the series), dropped_division (one division
-// pass not made).
+// pass not made), non_normalised (word n/2 of pi - 3 holds 10000 more, the word before it one
+// less: the same number, a listing with asterisks), arctan239_up and arctan239_down (one unit
+// more or less in the last listed word of arctan(1/239)), arctan5_beyond_bound (arctan(1/5)
+// the truth plus its bound and one unit, which pi's bound still allows).
 #include <cstdlib>
 #include <string>
 
 #include "iter/kernels.hpp"
-#include "tu_mardo/pi_truth.hpp"
+#include "tu_mardo/truth.hpp"
 #include "tu_mardo/verify.hpp"
 
 namespace {
@@ -38,6 +41,10 @@ void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   if (++multiplications != 2) return;  // the second multiplication gives pi - 3
   if (fault == "first_word") add_units(v, 1, 1);
   if (fault == "middle_word") add_units(v, n / 2 + 1, 1);
+  if (fault == "non_normalised") {
+    v[n / 2] += 10000;
+    v[n / 2 - 1] -= 1;
+  }
   if (fault == "above_bound" || fault == "below_bound") {
     for (int32_t i = 0; i < n; ++i) v[i] = tu_mardo::PI_TRUTH_WORDS[i];
     const int64_t error = tu_mardo::result_bound(n) + 1;
@@ -45,9 +52,20 @@ void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   }
 }
 
+// The last addition of each series gives its result: K of them for arctan(1/5), then K for
+// arctan(1/239), K half the series length.
 void add(Word* a, const Word* b, int32_t n, int32_t base) {
   real->add(a, b, n, base);
-  if (++additions == 3 && fault == "lost_carry") add_units(a, n / 2, -1);
+  ++additions;
+  if (additions == 3 && fault == "lost_carry") add_units(a, n / 2, -1);
+  const int32_t k5 = iter::series_length(n, 5) / 2;
+  const int32_t k239 = iter::series_length(n, 239) / 2;
+  if (additions == k5 && fault == "arctan5_beyond_bound") {
+    for (int32_t i = 0; i < n; ++i) a[i] = tu_mardo::ARCTAN5_TRUTH_WORDS[i];
+    add_units(a, n, tu_mardo::arctangent_bound(n, 5) + 1);
+  }
+  if (additions == k5 + k239 && fault == "arctan239_up") add_units(a, n - 1, 1);
+  if (additions == k5 + k239 && fault == "arctan239_down") add_units(a, n - 1, -1);
 }
 
 void sub(Word* a, const Word* b, int32_t n, int32_t base) { real->sub(a, b, n, base); }

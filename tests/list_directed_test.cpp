@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Answer{"000000000000000000000000000000000001000\n", 0, 1000},
                     // The radix form base#digits; # alone is base 16.
                     Answer{"16#FF\n", 0, 255}, Answer{"#ff\n", 0, 255}, Answer{"2#101\n", 0, 5},
-                    Answer{"36#z\n", 0, 35}, Answer{"-16#10\n", 0, -16},
+                    Answer{"36#z\n", 0, 35}, Answer{"2*-7\n", 0, -7},
                     // The repeat form stores its value; count* alone is a null value.
                     Answer{"3*250\n", 0, 250}, Answer{"3*\n", 0, 16000}, Answer{"3*,\n", 0, 16000},
                     // A null value and the slash leave the variable as it was.
@@ -133,6 +133,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Answer{"8#9\n", 1, 16000}, Answer{"0*5\n", 1, 16000}, Answer{"*5\n", 1, 16000},
                     Answer{"-3*5\n", 1, 16000}, Answer{"2*3*4\n", 1, 16000},
                     Answer{"16#FFFFFFFF\n", 1, 16000},
+                    // A radix form has no sign.
+                    Answer{"-16#10\n", 1, 16000}, Answer{"+16#10\n", 1, 16000},
+                    Answer{"+#10\n", 1, 16000}, Answer{"-#10\n", 1, 16000},
                     // A CR that is not before LF is no line end but a character.
                     Answer{"12\r3\n", 1, 16000}, Answer{"\r5\n", 1, 16000},
                     Answer{"\x1a"

@@ -11,6 +11,7 @@ void read_clock(ClockReading& reading) {
   reading.hundredths = static_cast<int16_t>(static_cast<uint16_t>(now.millisecond) / 10u);
   reading.day = now.day;
   reading.utc_offset = now.utc_offset;
+  reading.monotonic_ns = now.monotonic_ns;
 }
 
 }  // namespace tu_mardo

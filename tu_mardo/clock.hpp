@@ -14,6 +14,9 @@ struct ClockReading {
   // local time is ahead of UTC, for runs over a change of the zone's offset (daylight saving).
   int64_t day = 0;
   int32_t utc_offset = 0;
+  // Never printed either: a clock that no one sets, in nanoseconds, read at the same instant,
+  // to see whether the wall clock was changed during the run.
+  int64_t monotonic_ns = 0;
 };
 
 // Reads the local time once. The shipped program reads the system clock; the test build links

@@ -1,5 +1,7 @@
 #include "tu_mardo/timing.hpp"
 
+#include <cmath>
+
 namespace tu_mardo {
 
 float duration_between(const ClockReading& start, const ClockReading& end) {
@@ -17,6 +19,12 @@ float duration_between(const ClockReading& start, const ClockReading& end) {
   x = x + hundredths / 100.0;
   x = x + seconds;
   return static_cast<float>(x);
+}
+
+bool clock_agrees(const ClockReading& start, const ClockReading& end, float duration) {
+  const double interval = static_cast<double>(end.monotonic_ns - start.monotonic_ns) * 1e-9;
+  const double allowed = 0.01 + CLOCK_MARGIN + CLOCK_DRIFT * std::fabs(interval);
+  return std::fabs(static_cast<double>(duration) - interval) <= allowed;
 }
 
 float bench_value(int32_t naccepted, float duration) {
