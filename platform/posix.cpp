@@ -63,8 +63,7 @@ int write_all(int fd, const char* bytes, std::size_t count) {
         continue;
       }
       if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        if (!wait_until_ready(fd, POLLOUT)) return EINTR;
-        continue;
+        return errno;
       }
       return errno;
     }

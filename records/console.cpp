@@ -19,7 +19,8 @@ struct Console {
   bool shared = false;
   bool line_owed = false;
   bool line_continued = false;
-  bool broken = false;  // a write failed; nothing more is written
+  bool broken = false;    // a write failed; nothing more is written
+  bool given_up = false;  // an interrupt cut a write short; nothing more is written
   int write_error = 0;
   char hold[HOLD_SIZE];
   int32_t held = 0;
@@ -30,8 +31,10 @@ struct Console {
 
 Console console;
 
+int32_t stopped_status() { return console.given_up ? STATUS_INTERRUPTED : STATUS_WRITE_FAILED; }
+
 int32_t append(const char* bytes, int32_t length) {
-  if (console.broken) return STATUS_WRITE_FAILED;
+  if (console.broken) return stopped_status();
   while (length > 0) {
     if (console.held == HOLD_SIZE) {
       if (const int32_t status = console_flush()) return status;
@@ -108,6 +111,7 @@ void console_start(const platform::ConsoleStreams& streams) {
   console.line_owed = false;
   console.line_continued = false;
   console.broken = false;
+  console.given_up = false;
   console.write_error = 0;
   console.held = 0;
   console.input_start = 0;
@@ -136,13 +140,19 @@ int32_t console_emit(const char* bytes, int32_t length, bool line_continues) {
 }
 
 int32_t console_flush() {
-  if (console.broken) return STATUS_WRITE_FAILED;
+  if (console.broken) return stopped_status();
   if (console.held == 0) return 0;
   const int error =
       console.streams.write_output(console.hold, static_cast<std::size_t>(console.held));
   console.held = 0;
   if (error != 0) {
     console.broken = true;
+    // A write that an interrupt cut short (a pipe nobody reads): the run ends by the interrupt,
+    // and what this unit could not write is lost, and only that.
+    if (platform::interrupt_pending()) {
+      console.given_up = true;
+      return STATUS_INTERRUPTED;
+    }
     console.write_error = error;
     return STATUS_WRITE_FAILED;
   }
@@ -186,7 +196,7 @@ int32_t console_finish_line() {
 }
 
 bool console_close() {
-  if (console.broken) return true;  // already reported when it broke
+  if (console.broken) return true;  // already reported when it broke, or given up
   return console_finish_line() == 0;
 }
 

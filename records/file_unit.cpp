@@ -98,8 +98,9 @@ int32_t take_lock(FileUnit& unit) {
   }
   if (result.failure == platform::IoFailure::not_supported) {
     char line[MAX_FILE_NAME + 128];
-    std::snprintf(line, sizeof line, "%s cannot be locked here (%s); the run goes on without the lock.",
-                  unit.name, platform::error_text(result.system_error));
+    std::snprintf(line, sizeof line,
+                  "%s cannot be locked here (%s); the run goes on without the lock.", unit.name,
+                  platform::error_text(result.system_error));
     platform::report_error(line);
     return 0;
   }
@@ -135,7 +136,9 @@ int peek_byte(FileUnit& unit) {
   return static_cast<unsigned char>(unit.buffer[0]);
 }
 
-int32_t byte_status(int c) { return c == BYTE_INTERRUPTED ? STATUS_INTERRUPTED : STATUS_READ_FAILED; }
+int32_t byte_status(int c) {
+  return c == BYTE_INTERRUPTED ? STATUS_INTERRUPTED : STATUS_READ_FAILED;
+}
 
 int32_t start_reading(FileUnit& unit) {
   if (unit.given_up) return STATUS_INTERRUPTED;
@@ -201,8 +204,8 @@ platform::IoResult read_at(FileUnit& unit, int64_t offset, char* into, int32_t c
   platform::IoResult result = seek_for(unit, offset);
   while (result && got < count) {
     std::size_t part = 0;
-    result = platform::read_file(unit.handle, into + got, static_cast<std::size_t>(count - got),
-                                 part);
+    result =
+        platform::read_file(unit.handle, into + got, static_cast<std::size_t>(count - got), part);
     if (result && part == 0) break;
     got += static_cast<int32_t>(part);
     unit.os_offset = offset + got;
@@ -275,8 +278,8 @@ int32_t put_replacement_in_place(FileUnit& unit) {
   return 0;
 }
 
-// Writes out the buffer into room reserved first. A write that fails halfway is cut back to
-// the last whole block, so that the file ends with whole output.
+// Writes out the buffer into room reserved first. The file was cut where the output began, so
+// a write that fails halfway leaves new bytes only, as far as they were written.
 int32_t write_out(FileUnit& unit) {
   if (!unit.dirty) return 0;
   // Bytes that cannot be written are dropped: the failure is reported once, by the statement
@@ -289,9 +292,6 @@ int32_t write_out(FileUnit& unit) {
     return fail(unit, room);
   }
   if (const auto written = write_at(unit, offset, unit.buffer, count); !written) {
-    if (written.failure != platform::IoFailure::interrupted) {
-      (void)platform::set_file_end(unit.handle, offset);
-    }
     return fail(unit, written);
   }
   unit.origin += count;
@@ -423,7 +423,8 @@ int32_t file_close(FileUnit& unit) {
   if (!unit.given_up) {
     status = file_complete(unit);
     if (status == 0 && unit.unsynced) {
-      if (const auto synced = platform::sync_file(unit.handle); !synced) status = fail(unit, synced);
+      if (const auto synced = platform::sync_file(unit.handle); !synced)
+        status = fail(unit, synced);
     }
   }
   if (const auto closed = platform::close_file(unit.handle); !closed && status == 0) {

@@ -3,9 +3,8 @@
 //
 // What a file holds when something goes wrong:
 // - Output replaces what followed the position by cutting the file there first, then writing
-//   block after block. A failure or a crash therefore leaves the new records written so far and
-//   nothing of the old content behind them; a write that fails halfway is cut back to the last
-//   whole block.
+//   block after block. A failure or a crash therefore leaves the new bytes written so far and
+//   nothing of the old content behind them.
 // - A whole-or-nothing unit (the results table) keeps the output that replaces the rest of the
 //   file in its buffer until it is completed, and then puts it in place in one step: with one
 //   write when the file does not shrink (room reserved first, the covered bytes written back if

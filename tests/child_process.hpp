@@ -25,10 +25,17 @@ struct ChildOptions {
   // The reader of standard output stops and closes its end after this many bytes.
   std::size_t stdout_close_after = static_cast<std::size_t>(-1);
   int timeout_seconds = 600;
-  // Sent to the child once its standard output holds `signal_after` (0: none). On a terminal
-  // SIGINT is Ctrl-C typed, and SIGHUP the terminal's closing.
+  // Sent to the child once its standard output holds `signal_after` (0: none), and then
+  // `signal_delay_ms` later. On a terminal SIGINT is Ctrl-C typed, and SIGHUP the terminal's
+  // closing.
   int signal = 0;
   std::string signal_after;
+  int signal_delay_ms = 0;
+  // POSIX only: the terminal stops output (Ctrl-S typed, as with flow control) once the
+  // output holds this; the size of the standard output pipe; a limit of CPU seconds.
+  std::string stop_terminal_after;
+  int stdout_pipe_size = 0;
+  int cpu_limit_seconds = 0;
   bool stderr_closed = false;
   bool nonblocking = false;  // standard input and output in non-blocking mode
   int input_delay_ms = 0;    // the input is written only after this wait
@@ -42,7 +49,8 @@ struct ChildResult {
   std::string out;  // standard output (the terminal's bytes in terminal mode)
   std::string err;  // standard error
   int exit_code = -1;
-  int signal = 0;  // the signal that ended the child, or 0
+  int signal = 0;              // the signal that ended the child, or 0
+  long signal_to_end_ms = -1;  // from the signal sent to the end of the child's output
   // The child's peak resident memory, where the system tells. It counts what the parent held
   // when it started the child, so tests keep large data out of memory before they run one.
   long max_rss_kb = 0;

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -46,6 +47,10 @@ std::vector<std::string> emulator_command() {
 [[noreturn]] void exec_child(const std::string& program, const ChildOptions& options) {
   if (::chdir(options.directory.c_str()) != 0) ::_exit(126);
   for (const std::string& entry : options.environment) ::putenv(::strdup(entry.c_str()));
+  if (options.cpu_limit_seconds > 0) {
+    rlimit limit{static_cast<rlim_t>(options.cpu_limit_seconds), RLIM_INFINITY};
+    ::setrlimit(RLIMIT_CPU, &limit);
+  }
   if (options.file_size_limit >= 0) {
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{static_cast<rlim_t>(options.file_size_limit),
@@ -106,8 +111,12 @@ void pump(int input_fd, bool close_input, int out_fd, int err_fd, pid_t child,
   const auto started = Clock::now();
   const auto deadline = started + std::chrono::seconds(options.timeout_seconds);
   const auto input_from = started + std::chrono::milliseconds(options.input_delay_ms);
-  const auto output_from = started + std::chrono::milliseconds(options.output_pause_ms);
+  auto output_from = started + std::chrono::milliseconds(options.output_pause_ms);
   bool signalled = options.signal == 0;
+  bool stopped = options.stop_terminal_after.empty();
+  auto seen_at = Clock::time_point::max();  // when `signal_after` appeared
+  auto signalled_at = Clock::time_point::max();
+  auto ended_at = Clock::time_point::max();
   if (input_fd >= 0) set_nonblocking(input_fd);
   while (out_fd >= 0 || err_fd >= 0) {
     const auto now = Clock::now();
@@ -157,8 +166,22 @@ void pump(int input_fd, bool close_input, int out_fd, int err_fd, pid_t child,
       out_fd = -1;
     }
     if (err_index >= 0) drain(fds[err_index], err_fd, result.err);
-    if (!signalled && result.out.find(options.signal_after) != std::string::npos) {
+    if (err_fd < 0 && ended_at == Clock::time_point::max()) {
+      ended_at = Clock::now();  // the child is gone: what it wrote is all there is to read
+      output_from = std::min(output_from, ended_at);
+    }
+    if (!stopped && result.out.find(options.stop_terminal_after) != std::string::npos) {
+      stopped = true;
+      (void)::write(input_fd, "\x13", 1);  // Ctrl-S
+    }
+    if (!signalled && seen_at == Clock::time_point::max() &&
+        result.out.find(options.signal_after) != std::string::npos) {
+      seen_at = Clock::now();
+    }
+    if (!signalled && seen_at != Clock::time_point::max() &&
+        Clock::now() >= seen_at + std::chrono::milliseconds(options.signal_delay_ms)) {
       signalled = true;
+      signalled_at = Clock::now();
       if (options.signal == SIGINT && !close_input) {
         (void)::write(input_fd, "\x03", 1);  // Ctrl-C, typed
       } else if (options.signal == SIGHUP && !close_input) {
@@ -171,6 +194,11 @@ void pump(int input_fd, bool close_input, int out_fd, int err_fd, pid_t child,
         ::kill(child, options.signal);
       }
     }
+  }
+  if (signalled_at != Clock::time_point::max()) {
+    if (ended_at == Clock::time_point::max()) ended_at = Clock::now();
+    result.signal_to_end_ms = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(ended_at - signalled_at).count());
   }
   if (input_fd >= 0) ::close(input_fd);
   if (out_fd >= 0) ::close(out_fd);
@@ -191,13 +219,15 @@ ChildResult run_terminal(const std::string& program, const ChildOptions& options
   // Canonical input like a console, but no echo and no output processing: the captured bytes
   // are exactly the program's.
   termios settings{};
-  settings.c_iflag = 0;
+  settings.c_iflag = options.stop_terminal_after.empty() ? 0 : IXON;
   settings.c_oflag = 0;
   settings.c_cflag = CS8 | CREAD;
   settings.c_lflag = ICANON | ISIG;
   settings.c_cc[VEOF] = 4;
   settings.c_cc[VINTR] = 3;
   settings.c_cc[VMIN] = 1;
+  settings.c_cc[VSTOP] = 0x13;
+  settings.c_cc[VSTART] = 0x11;
   cfsetispeed(&settings, B38400);
   cfsetospeed(&settings, B38400);
   int err_pipe[2];
@@ -246,6 +276,9 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
       ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
+#if defined(F_SETPIPE_SZ)
+  if (options.stdout_pipe_size > 0) ::fcntl(out_pipe[0], F_SETPIPE_SZ, options.stdout_pipe_size);
+#endif
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
@@ -289,6 +322,7 @@ ChildResult run_child(const std::string& program, const ChildOptions& options) {
   ::close(in_pipe[0]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
+
   int out_fd = out_pipe[0];
   if (options.stdout_kind == Output::broken_pipe) {
     ::close(out_fd);

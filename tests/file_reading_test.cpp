@@ -109,6 +109,18 @@ TEST_F(FileReadingTest, ReadingAfterOutputWritesItOutFirst) {
   EXPECT_EQ(name, padded("first"));
 }
 
+// The unit knows where the system's file offset stands after a write-out: a rewind then reads
+// from the start.
+TEST_F(FileReadingTest, ARecordWrittenRewoundAndReadBackIsTheSame) {
+  open(nullptr);
+  ASSERT_EQ(write_line("the only record"), 0);
+  ASSERT_EQ(records::flush_unit(UNIT), 0);
+  ASSERT_EQ(records::rewind_unit(UNIT), 0);
+  std::string name;
+  ASSERT_EQ(read_text("(a50)", name), 0);
+  EXPECT_EQ(name, padded("the only record"));
+}
+
 TEST_F(FileReadingTest, RecordsAcrossBlockBoundariesAndOfAnyLength) {
   // The second line straddles the first block's end; the third is 5000 bytes long.
   const std::string bytes =
@@ -162,6 +174,34 @@ INSTANTIATE_TEST_SUITE_P(
                     AEdit{"(A8)", 3, "FGH"},
                     // The line end ends the field early; the field is blank beyond it.
                     AEdit{"(A30)", 10, "UVWXYZ    "}));
+
+// A whole-or-nothing rewrite does not write over a file that grew since it was read to its end
+// (a program that takes no lock appended a line): the caller reads it again.
+TEST_F(FileReadingTest, AWholeOrNothingRewriteLeavesAFileThatChanged) {
+  const std::string bytes = "one\r\ntwo\r\n";
+  write_file("table", bytes);
+  records::UnitRules rules;
+  rules.whole_or_nothing = true;
+  ASSERT_EQ(records::open_unit(UNIT, "table", {}, {}, rules), 0);
+  ASSERT_EQ(pass_record(), 0);
+  ASSERT_EQ(pass_record(), 0);
+  ASSERT_EQ(pass_record(), -1);
+  ASSERT_EQ(records::rewind_unit(UNIT), 0);
+  ASSERT_EQ(pass_record(), 0);
+  write_file("table", bytes + "three\r\n");
+  ASSERT_EQ(write_line("new"), 0);  // held until the unit is flushed
+  EXPECT_EQ(records::flush_unit(UNIT), records::STATUS_FILE_CHANGED);
+  EXPECT_EQ(read_file("table"), bytes + "three\r\n");
+  // Read again to its end, the same rewrite goes through.
+  ASSERT_EQ(records::rewind_unit(UNIT), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(pass_record(), 0);
+  ASSERT_EQ(pass_record(), -1);
+  ASSERT_EQ(records::rewind_unit(UNIT), 0);
+  ASSERT_EQ(pass_record(), 0);
+  ASSERT_EQ(write_line("new"), 0);
+  EXPECT_EQ(records::flush_unit(UNIT), 0);
+  EXPECT_EQ(read_file("table"), "one\r\nnew\r\n");
+}
 
 TEST_F(FileReadingTest, RewindingAnUnconnectedUnitIsFine) {
   EXPECT_EQ(records::rewind_unit(42), 0);

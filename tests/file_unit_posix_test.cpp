@@ -1,6 +1,8 @@
 // File units on what only a POSIX system offers for tests: links to devices, write-only
 // permissions, and a child process that ends through the exit routine.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +77,22 @@ TEST_F(FileUnitPosixTest, TheExitRoutineWritesOutEveryUnit) {
             0);
   EXPECT_EQ(read_file("PI.Tst"), " log\r\n");
   EXPECT_EQ(read_file("PI.OUT"), " digits\r\n");
+}
+
+// A write past the file size limit is the full-disk status, like any other lack of room.
+TEST_F(FileUnitPosixTest, TheFileSizeLimitIsNoSpace) {
+  EXPECT_EQ(test::run_restricted([] {
+              ::signal(SIGXFSZ, SIG_IGN);
+              rlimit limit{2000, 2000};
+              ::setrlimit(RLIMIT_FSIZE, &limit);
+              if (records::open_unit(8, "PI.OUT") != 0) return 4;
+              int32_t status = 0;
+              for (int i = 0; i < 3 && status == 0; ++i) {
+                status = write_record(8, std::string(1000, 'x'));
+              }
+              return status == records::STATUS_NO_SPACE ? 0 : 5;
+            }),
+            0);
 }
 
 // A file connected for writing only cannot be read.

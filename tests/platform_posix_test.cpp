@@ -1,6 +1,7 @@
 // The POSIX seam: interactive detection on a pseudo-terminal and the clock's time zone.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,47 @@ TEST(PlatformTest, TheClockIsLocalTime) {
   const platform::LocalTime t = platform::local_time();
   EXPECT_GE(t.millisecond, 0);
   EXPECT_LE(t.millisecond, 999);
+}
+
+// The zone's offset from UTC counts the day too: at any instant one of a zone 14 hours east and
+// one 12 hours west of UTC has another date than UTC.
+TEST(PlatformTest, TheOffsetFromUtcCountsTheDateToo) {
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved != nullptr ? saved : "";
+  const struct {
+    const char* zone;
+    int32_t offset;
+  } zones[] = {{"XYZ-14", 14 * 3600}, {"XYZ12", -12 * 3600}};
+  for (const auto& zone : zones) {
+    ::setenv("TZ", zone.zone, 1);
+    ::tzset();
+    EXPECT_EQ(platform::local_time().utc_offset, zone.offset) << zone.zone;
+  }
+  if (saved != nullptr) {
+    ::setenv("TZ", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+}
+
+// An interrupt that came while a statement held interrupts, just before the program began to
+// wait for input that never comes, ends the run at once.
+TEST(PlatformTest, AnInterruptPendingWhenAWaitBeginsEndsTheRun) {
+  EXPECT_EXIT(
+      {
+        platform::start_up();
+        int silent[2];
+        if (::pipe(silent) != 0) std::_Exit(3);
+        ::dup2(silent[0], STDIN_FILENO);
+        const platform::ConsoleStreams streams = platform::standard_streams();
+        platform::hold_interrupts();
+        ::raise(SIGTERM);
+        char buffer[16];
+        streams.read_input(buffer, sizeof buffer);
+        std::_Exit(0);
+      },
+      testing::KilledBySignal(SIGTERM), "Ended by signal SIGTERM");
 }
 
 }  // namespace

@@ -85,6 +85,81 @@ INSTANTIATE_TEST_SUITE_P(
                               "Ended by signal SIGINT", "Enter number of digits", "-"}),
     [](const auto& param_info) { return param_info.param.name; });
 
+// An interrupt ends the run within a second whatever it waits on: a write to a pipe nobody
+// reads, to a FIFO PI.OUT nobody reads (inside the timed interval), to a terminal stopped with
+// Ctrl-S; and the CPU time limit's signal. The unit that blocks is given up, the others are
+// written out (the run log's header), and the process ends by the signal.
+enum class Blocker { unread_pipe, unread_fifo, stopped_terminal, cpu_limit };
+
+struct Blocked {
+  std::string name;
+  Blocker blocker;
+  int signal;
+  std::string signal_name;
+};
+
+// Names the case in test listings.
+void PrintTo(const Blocked& c, std::ostream* os) { *os << c.name; }
+
+class BlockedInterruptTest : public testing::TestWithParam<Blocked> {};
+
+TEST_P(BlockedInterruptTest, EndsTheRunAtOnce) {
+  const Blocked& c = GetParam();
+  const bool terminal = c.blocker == Blocker::stopped_terminal;
+  if (terminal && !test::terminal_supported()) GTEST_SKIP();
+  ProgramRun run;
+  run.options.signal = c.blocker == Blocker::cpu_limit ? 0 : c.signal;
+  run.options.signal_after = "Calculating arctg(1/5).";
+  run.options.signal_delay_ms = 1500;  // the first listing has filled what nobody reads
+  int fifo_reader = -1;
+  switch (c.blocker) {
+    case Blocker::unread_pipe:
+      run.options.stdout_pipe_size = 4096;
+      run.options.output_pause_ms = 600000;
+      run.options.signal_after.clear();
+      break;
+    case Blocker::unread_fifo:
+      ASSERT_EQ(::mkfifo(run.path("PI.OUT").c_str(), 0644), 0);
+      fifo_reader = ::open(run.path("PI.OUT").c_str(), O_RDONLY | O_NONBLOCK);
+      ASSERT_GE(fifo_reader, 0);
+      ::fcntl(fifo_reader, F_SETPIPE_SZ, 4096);
+      break;
+    case Blocker::stopped_terminal:
+      run.options.stop_terminal_after = run.options.signal_after;
+      break;
+    case Blocker::cpu_limit:
+      run.options.cpu_limit_seconds = 1;
+      break;
+  }
+  run.start(c.blocker == Blocker::cpu_limit ? "64000\n" : "16000\n",
+            terminal ? Console::terminal : Console::pipe);
+  if (fifo_reader >= 0) ::close(fifo_reader);
+  EXPECT_EQ(run.result.signal, c.signal) << run.result.err;
+  EXPECT_EQ(run.result.err, "Ended by signal " + c.signal_name + "\n");
+  const std::string dimension = c.blocker == Blocker::cpu_limit ? "16001" : " 4001";
+  EXPECT_EQ(run.file("PI.Tst"),
+            " Speed test data: dimension is " + dimension + "\r\n Start time 10:00:00.00\r\n");
+  // A hung run would wait for the harness's timeout; this one ends at once (or, where the
+  // signal came just before the call that blocks, at the next second's alarm).
+  if (run.options.signal != 0) {
+    EXPECT_LT(run.result.signal_to_end_ms, 5000);
+    std::cout << c.name << ": ended " << run.result.signal_to_end_ms << " ms after the signal"
+              << std::endl;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blockers, BlockedInterruptTest,
+    testing::Values(Blocked{"unread_pipe_sigint", Blocker::unread_pipe, SIGINT, "SIGINT"},
+                    Blocked{"unread_pipe_sigterm", Blocker::unread_pipe, SIGTERM, "SIGTERM"},
+                    Blocked{"unread_fifo_sigint", Blocker::unread_fifo, SIGINT, "SIGINT"},
+                    Blocked{"unread_fifo_sigterm", Blocker::unread_fifo, SIGTERM, "SIGTERM"},
+                    Blocked{"stopped_terminal_ctrl_c", Blocker::stopped_terminal, SIGINT, "SIGINT"},
+                    Blocked{"stopped_terminal_sigterm", Blocker::stopped_terminal, SIGTERM,
+                            "SIGTERM"},
+                    Blocked{"cpu_limit", Blocker::cpu_limit, SIGXCPU, "SIGXCPU"}),
+    [](const auto& param_info) { return param_info.param.name; });
+
 // The moments that a run cannot be made to hit from outside, in a child of this test: a
 // signal that comes while a statement is in progress, and one between the table's update and
 // the exit.
@@ -157,6 +232,36 @@ TEST(ConcurrentRunTest, ARunWaitsForTheTableLock) {
   run.join();
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(test::read_file(dir.file("tu_mardo.dat")), table_line(tu_mardo::bench_value(4, 90.5f)));
+}
+
+// An editor saves the table under its name (a new file renamed over it) while the run waits for
+// the lock: the run writes its value into the new table, not into the file that went away.
+TEST(ConcurrentRunTest, ATableReplacedDuringTheWaitIsOpenedAgain) {
+  test::TempDir dir;
+  const std::string table = dir.file("tu_mardo.dat");
+  test::write_file(table, "OLD PC\r\n");
+  const int fd = ::open(table.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+  test::ChildResult result;
+  std::thread run([&] {
+    test::ChildOptions options;
+    options.directory = dir.path();
+    options.input = "4\n";
+    options.environment.push_back("TU_MARDO_SCRIPTED_CLOCK=" + LONG_RUN);
+    result = test::run_child(TU_MARDO_SCRIPTED_BINARY, options);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(test::under_cpu_emulator() ? 5000 : 1000));
+  test::write_file(dir.file("saved"), EARLIER + "MY PC\r\n");
+  ASSERT_EQ(::rename(dir.file("saved").c_str(), table.c_str()), 0);
+  ::close(fd);
+  run.join();
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "Waiting for the run that holds tu_mardo.dat to end.\n");
+  EXPECT_EQ(test::read_file(table), EARLIER + table_line(tu_mardo::bench_value(4, 90.5f)));
 }
 
 // ---- A table that cannot be rewritten safely --------------------------------------------
@@ -245,6 +350,18 @@ TEST(StandardStreamTest, AClosedStandardErrorNeverReceivesTheRunLog) {
             " End time   10:00:00.50\r\n Duration is   5.000000E-01 sec\r\n");
 }
 
+// The descriptor of a closed standard error is the null device's, never the run log's: the
+// signal's line does not land in PI.Tst.
+TEST(StandardStreamTest, AClosedStandardErrorNeverReceivesTheSignalLine) {
+  ProgramRun run;
+  run.options.stderr_closed = true;
+  run.options.signal = SIGTERM;
+  run.options.signal_after = "Calculating arctg(1/5).";
+  run.start("64000\n", Console::pipe);
+  EXPECT_EQ(run.result.signal, SIGTERM);
+  EXPECT_EQ(run.file("PI.Tst"), HEADER_16001);
+}
+
 TEST(StandardStreamTest, NonBlockingPipesAreWaitedOn) {
   ProgramRun plain;
   plain.start("16000\n", Console::pipe);
@@ -252,7 +369,8 @@ TEST(StandardStreamTest, NonBlockingPipesAreWaitedOn) {
   ProgramRun run;
   run.options.nonblocking = true;
   run.options.input_delay_ms = 300;    // the prompt's read finds nothing at first
-  run.options.output_pause_ms = 1500;  // the listings fill the pipe
+  run.options.output_pause_ms = 1500;  // the listings fill the pipe, made small, many times
+  run.options.stdout_pipe_size = 4096;
   run.start("16000\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
   EXPECT_EQ(run.result.out, plain.result.out);
@@ -266,12 +384,14 @@ TEST(DaylightSavingTest, TheRealClockOverBothChangesInBerlin) {
     GTEST_SKIP() << "needs libfaketime (Debian's faketime) for this CPU";
   }
   // One second before each change (01:59:59 CET, 02:59:59 CEST), as seconds since the epoch:
-  // the autumn hour from 02:00 to 03:00 comes twice in local time. The end time's hour shows
-  // that the clock passed the change.
+  // the autumn hour from 02:00 to 03:00 comes twice in local time; and one second before local
+  // midnight and before UTC midnight (23:59:59 and 00:59:59 CET), where the local date and
+  // UTC's differ. The end time's hour shows that the clock passed the change.
   const struct {
     const char* epoch_seconds;
     const char* end_hour;
-  } changes[] = {{"1774745999", "03:"}, {"1792889999", "02:"}};
+  } changes[] = {
+      {"1774745999", "03:"}, {"1792889999", "02:"}, {"1768517999", "00:"}, {"1768521599", "01:"}};
   for (const auto& change : changes) {
     ProgramRun run(TU_MARDO_BINARY);
     // A sanitizer's runtime accepts the preloaded library only when told to.
