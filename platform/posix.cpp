@@ -63,7 +63,8 @@ int write_all(int fd, const char* bytes, std::size_t count) {
         continue;
       }
       if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        return errno;
+        if (!wait_until_ready(fd, POLLOUT)) return EINTR;
+        continue;
       }
       return errno;
     }
