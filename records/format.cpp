@@ -8,7 +8,6 @@
 namespace records::detail {
 namespace {
 
-constexpr int32_t MAX_GROUP_DEPTH = 8;
 constexpr int32_t FORMAT_CACHE_SIZE = 16;
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -260,59 +259,81 @@ const Format* find_format(std::string_view text, int32_t* error_offset) {
   return &format;
 }
 
+FormatWalker::Step FormatWalker::next(bool items_left) {
+  using Kind = Step::Kind;
+  for (;;) {
+    if (node_ == format_.count) {  // the outer closing parenthesis
+      if (!items_left) return {Kind::end, nullptr};
+      // A format without data edits would revert for ever.
+      if (reverted_ && !data_since_reversion_) return {Kind::no_data, nullptr};
+      reverted_ = true;
+      data_since_reversion_ = false;
+      depth_ = 0;
+      repeat_done_ = 0;
+      node_ = format_.reversion;
+      return {Kind::record_end, nullptr};
+    }
+    const FormatNode& node = format_.nodes[node_];
+    switch (node.kind) {
+      case FormatNode::Kind::group_open:
+        groups_[depth_++] = Group{node_, node.repeat};
+        ++node_;
+        continue;
+      case FormatNode::Kind::group_close:
+        if (--groups_[depth_ - 1].remaining > 0) {
+          node_ = groups_[depth_ - 1].open + 1;
+        } else {
+          --depth_;
+          ++node_;
+        }
+        continue;
+      case FormatNode::Kind::data:
+        if (!items_left) return {Kind::end, nullptr};
+        data_since_reversion_ = true;
+        if (++repeat_done_ == node.repeat) {
+          repeat_done_ = 0;
+          ++node_;
+        }
+        return {Kind::data, &node};
+      case FormatNode::Kind::literal:
+      case FormatNode::Kind::skip:
+      case FormatNode::Kind::tab:
+      case FormatNode::Kind::dollar:
+        ++node_;
+        return {Kind::literal, &node};
+    }
+  }
+}
+
 int32_t render_formatted(const Format& format, const Item* items, int32_t count, Record& record,
                          RecordSink& sink) {
-  struct Frame {
-    int32_t open;
-    int32_t remaining;
-  };
-  Frame groups[MAX_GROUP_DEPTH];
-  int32_t depth = 0;
+  using Kind = FormatWalker::Step::Kind;
+  FormatWalker walker(format);
   int32_t item = 0;
-  int32_t node_index = 0;
-  int32_t repeat_done = 0;
-  int32_t item_at_reversion = -1;
   bool dollar = false;
   record.clear();
   for (;;) {
-    if (node_index == format.count) {  // the outer closing parenthesis
-      if (item == count) return finish(record, sink, dollar);
-      // A format without data edits would revert for ever.
-      if (item == item_at_reversion) return STATUS_BAD_FORMAT;
-      item_at_reversion = item;
-      if (const int32_t status = finish(record, sink, false); status != 0) return status;
-      record.clear();
-      dollar = false;
-      depth = 0;
-      node_index = format.reversion;
-      continue;
-    }
-    const FormatNode& node = format.nodes[node_index];
-    switch (node.kind) {
-      case FormatNode::Kind::literal:
-        place_literal(record, format, node);
+    const FormatWalker::Step step = walker.next(item < count);
+    switch (step.kind) {
+      case Kind::end:
+        return finish(record, sink, dollar);
+      case Kind::no_data:
+        return STATUS_BAD_FORMAT;
+      case Kind::record_end:
+        if (const int32_t status = finish(record, sink, false); status != 0) return status;
+        record.clear();
+        dollar = false;
         break;
-      case FormatNode::Kind::skip:
-        record.column += node.width;
+      case Kind::literal: {
+        const FormatNode& node = *step.node;
+        if (node.kind == FormatNode::Kind::literal) place_literal(record, format, node);
+        if (node.kind == FormatNode::Kind::skip) record.column += node.width;
+        if (node.kind == FormatNode::Kind::tab) record.column = node.width - 1;
+        if (node.kind == FormatNode::Kind::dollar) dollar = true;
         break;
-      case FormatNode::Kind::tab:
-        record.column = node.width - 1;
-        break;
-      case FormatNode::Kind::dollar:
-        dollar = true;
-        break;
-      case FormatNode::Kind::group_open:
-        groups[depth++] = Frame{node_index, node.repeat};
-        break;
-      case FormatNode::Kind::group_close:
-        if (--groups[depth - 1].remaining > 0) {
-          node_index = groups[depth - 1].open + 1;
-          continue;
-        }
-        --depth;
-        break;
-      case FormatNode::Kind::data: {
-        if (item == count) return finish(record, sink, dollar);
+      }
+      case Kind::data: {
+        const FormatNode& node = *step.node;
         const Item& value = items[item++];
         if (node.letter == 'A' && value.kind == Item::Kind::text) {
           edit_text(record, value, node.width);
@@ -327,12 +348,9 @@ int32_t render_formatted(const Format& format, const Item* items, int32_t count,
           return STATUS_BAD_ITEM;
         }
         if (record.overflow) return STATUS_RECORD_TOO_LONG;
-        if (++repeat_done < node.repeat) continue;
-        repeat_done = 0;
         break;
       }
     }
-    ++node_index;
   }
 }
 

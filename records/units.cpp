@@ -1,6 +1,7 @@
 // The unit table, opening, statement dispatch and the exit processing.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "records/console.hpp"
 #include "records/file_unit.hpp"
@@ -204,21 +205,21 @@ int32_t write_statement() {
   return render(sink);
 }
 
-// A formatted read takes its text fields from the A edits of the format, in order.
+// A formatted read takes its text fields from the format's A edits, one record a statement.
 int32_t read_file_statement(FileUnit& unit) {
   detail::TextField fields[MAX_READ_ITEMS];
-  int32_t edit = 0;
+  std::optional<detail::FormatWalker> walker;
+  if (statement.format != nullptr) walker.emplace(*statement.format);
   for (int32_t i = 0; i < statement.count; ++i) {
     const ReadItem& item = read_items[i];
     if (item.kind != ReadItem::Kind::text) return STATUS_BAD_ITEM;
     int32_t width = -1;
-    if (statement.format != nullptr) {
-      const detail::Format& format = *statement.format;
-      while (edit < format.count && format.nodes[edit].kind != detail::FormatNode::Kind::data) {
-        ++edit;
+    if (walker) {
+      const detail::FormatWalker::Step step = walker->next(true);
+      if (step.kind != detail::FormatWalker::Step::Kind::data || step.node->letter != 'A') {
+        return STATUS_BAD_FORMAT;
       }
-      if (edit == format.count || format.nodes[edit].letter != 'A') return STATUS_BAD_FORMAT;
-      width = format.nodes[edit++].width;
+      width = step.node->width;
     }
     fields[i] = detail::TextField{item.text, item.length, width};
   }

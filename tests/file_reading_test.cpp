@@ -203,6 +203,19 @@ TEST_F(FileReadingTest, AWholeOrNothingRewriteLeavesAFileThatChanged) {
   EXPECT_EQ(read_file("table"), "one\r\nnew\r\n");
 }
 
+// A repeat count gives each item its own A edit.
+TEST_F(FileReadingTest, ARepeatedEditReadsOneFieldForEachItem) {
+  const std::string bytes = "ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
+  open(&bytes);
+  std::string first(25, '?'), second(25, '?');
+  int32_t status = records::begin_read(UNIT, "(2A25)", true);
+  if (status == 0) status = records::get_text(first.data(), 25);
+  if (status == 0) status = records::get_text(second.data(), 25);
+  ASSERT_EQ(status != 0 ? status : records::end_read(), 0);
+  EXPECT_EQ(first, "ABCDEFGHIJKLMNOPQRSTUVWXY");
+  EXPECT_EQ(second, padded("Z", 25));
+}
+
 TEST_F(FileReadingTest, RewindingAnUnconnectedUnitIsFine) {
   EXPECT_EQ(records::rewind_unit(42), 0);
 }

@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "records/format.hpp"
 #include "records/records.hpp"
 #include "render_helpers.hpp"
 
@@ -197,6 +198,81 @@ TEST(FormatTest, ReversionWithoutGroupRestartsTheFormat) {
   const test::Rendered r = render("('<',I2)", {integer(1), integer(2), integer(3)});
   EXPECT_EQ(r.records, (std::vector<std::string>{"< 1", "< 2", "< 3"}));
 }
+
+// The walker alone: what a format yields for a number of items, as tokens: each data edit as
+// written, each literal, X, T and $ as written, "/" for a record's end by reversion, "." for the
+// statement's end and "!" for a format without data edits.
+struct Walk {
+  std::string name;
+  std::string format;
+  int items;
+  std::string steps;
+};
+
+std::string walk(const std::string& text, int items) {
+  using Kind = records::detail::FormatWalker::Step::Kind;
+  const records::detail::Format* format = records::detail::find_format(text);
+  if (format == nullptr) return "unusable";
+  records::detail::FormatWalker walker(*format);
+  std::string steps;
+  for (int guard = 0; guard < 200; ++guard) {
+    const auto step = walker.next(items > 0);
+    if (!steps.empty()) steps += ' ';
+    if (step.kind == Kind::end) return steps + ".";
+    if (step.kind == Kind::no_data) return steps + "!";
+    if (step.kind == Kind::record_end) {
+      steps += '/';
+      continue;
+    }
+    const records::detail::FormatNode& node = *step.node;
+    using Node = records::detail::FormatNode::Kind;
+    if (node.kind == Node::literal) {
+      steps += "'" +
+               std::string(format->text + node.offset, static_cast<std::size_t>(node.length)) + "'";
+    } else if (node.kind == Node::skip) {
+      steps += std::to_string(node.width) + "X";
+    } else if (node.kind == Node::tab) {
+      steps += "T" + std::to_string(node.width);
+    } else if (node.kind == Node::dollar) {
+      steps += "$";
+    } else {
+      steps += node.letter + (node.width < 0 ? "" : std::to_string(node.width)) +
+               (node.digits < 0 ? "" : "." + std::to_string(node.digits));
+      --items;
+    }
+  }
+  return steps + " (no end)";
+}
+
+// Names the case in test listings.
+void PrintTo(const Walk& c, std::ostream* os) { *os << c.name; }
+
+class FormatWalkerTest : public testing::TestWithParam<Walk> {};
+
+TEST_P(FormatWalkerTest, YieldsTheEditsInOrder) {
+  EXPECT_EQ(walk(GetParam().format, GetParam().items), GetParam().steps);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatWalkerTest,
+    testing::Values(Walk{"one_a50", "(a50)", 1, "A50 ."},
+                    Walk{"repeated_a25", "(2A25)", 2, "A25 A25 ."},
+                    Walk{"table_record", "(a50, 1x, g15.7)", 2, "A50 1X G15.7 ."},
+                    // The literal after the last item still belongs to the record.
+                    Walk{"literal_after_the_item", "(' You misspelled.', i6, ' is maximum.')", 1,
+                         "' You misspelled.' I6 ' is maximum.' ."},
+                    Walk{"clock_record", "(1X,A,1X,2(I2.2,':'),I2.2,'.',I2.2)", 5,
+                         "1X A 1X I2.2 ':' I2.2 ':' I2.2 '.' I2.2 ."},
+                    Walk{"prompt_dollar", "(' Enter (', i5, ') ', $)", 1, "' Enter (' I5 ') ' $ ."},
+                    // Reversion goes back to the last top-level group with its repeat count; the
+                    // label is not repeated.
+                    Walk{"pi_listing_reverts", "(' Pi = 3.',(T9,2I4.4))", 5,
+                         "' Pi = 3.' T9 I4.4 I4.4 / T9 I4.4 I4.4 / T9 I4.4 ."},
+                    Walk{"pi_listing_ends_with_a_group", "(' Pi = 3.',(T9,2I4.4))", 4,
+                         "' Pi = 3.' T9 I4.4 I4.4 / T9 I4.4 I4.4 ."},
+                    // Without a group the whole format is used again.
+                    Walk{"no_group_restarts", "(I2)", 3, "I2 / I2 / I2 ."},
+                    Walk{"no_data_edit", "('none')", 1, "'none' / 'none' !"}));
 
 TEST(FormatTest, UnusableFormatsAreRejected) {
   for (const char* format :
