@@ -18,7 +18,6 @@ namespace iter::kernels {
 
 struct KernelSet {
   const char* name;
-  const char* needs;  // what the CPU needs, in words
   bool (*cpu_can_run)();
   void (*mul)(Word* v, int32_t n, int32_t m, int32_t base);
   void (*add)(Word* a, const Word* b, int32_t n, int32_t base);
@@ -36,7 +35,7 @@ const KernelSet& best_for_this_cpu();
 const KernelSet& selected();
 void select(const KernelSet& set);
 
-// The loops of each set, each in its own translation unit.
+// The loops of each set, each in its own translation unit (declared in iter/CMakeLists.txt).
 #define TU_MARDO_KERNEL_LOOPS(set)                           \
   namespace set {                                            \
   void mul(Word* v, int32_t n, int32_t m, int32_t base);     \
@@ -44,13 +43,8 @@ void select(const KernelSet& set);
   void sub(Word* a, const Word* b, int32_t n, int32_t base); \
   void div(Word* v, int32_t n, int32_t d, int32_t base);     \
   }
-TU_MARDO_KERNEL_LOOPS(portable)
-TU_MARDO_KERNEL_LOOPS(x86_64_v2)
-TU_MARDO_KERNEL_LOOPS(x86_64_v3)
-TU_MARDO_KERNEL_LOOPS(aarch64)
-#undef TU_MARDO_KERNEL_LOOPS
 
 // The portable set, which every target has.
-extern const KernelSet PORTABLE;
+extern const KernelSet& PORTABLE;
 
 }  // namespace iter::kernels

@@ -138,7 +138,6 @@ struct Passes {
 };
 
 const iter::kernels::KernelSet COUNTING{"counting",
-                                        "",
                                         [] { return true; },
                                         [](Word* v, int32_t n, int32_t m, int32_t base) {
                                           ++Passes::multiplications;

@@ -75,7 +75,7 @@ void div(Word* v, int32_t n, int32_t d, int32_t base) {
   real->div(v, n, d, base);
 }
 
-const iter::kernels::KernelSet FAULTY{"faulty", "", [] { return true; }, mul, add, sub, div};
+const iter::kernels::KernelSet FAULTY{"faulty", [] { return true; }, mul, add, sub, div};
 
 // Chosen before the program starts, in place of the set the CPU would get.
 const bool installed = [] {
