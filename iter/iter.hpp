@@ -12,7 +12,10 @@ namespace iter {
 
 using Word = int32_t;
 
-// Set by the main program at start-up (10000 and its square root, 100); every operation
+// The radix of the words, which the main program assigns to BASE at start-up.
+inline constexpr int32_t WORD_BASE = 10000;
+
+// Set by the main program at start-up (WORD_BASE and its square root, 100); every operation
 // reads them.
 extern int32_t BASE;
 extern int32_t ROOT_BASE;

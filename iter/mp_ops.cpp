@@ -5,8 +5,14 @@
 
 namespace iter {
 
-int32_t BASE = 10000;
-int32_t ROOT_BASE = 100;
+// What the main program sets them to at start-up, from the start: the operations then work in
+// tests that do not run the program too.
+int32_t BASE = WORD_BASE;
+int32_t ROOT_BASE = [] {
+  int32_t root = 0;
+  while ((root + 1) * (root + 1) <= WORD_BASE) ++root;
+  return root;
+}();
 
 void mp_copy(const Word* src, Word* dst, int32_t n) {
   std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(Word));

@@ -47,13 +47,4 @@ void exit_process(int32_t status) {
   std::exit(final_status);
 }
 
-void end_on_floating_point_error(const char* what) {
-  hold_interrupts();
-  report_error(what);
-  // The trap comes from the program's own arithmetic, never from inside the C library, so
-  // closing the units here keeps what the files were given.
-  run_exit_routine(1);
-  std::_Exit(1);
-}
-
 }  // namespace platform

@@ -49,8 +49,8 @@ inline bool same_file(const FileInfo& a, const FileInfo& b) {
 
 struct OpenedFile {
   FileHandle handle = -1;
-  bool created = false;   // the open created the file, so it ends at offset 0
-  bool writable = true;   // connected for writing (read-write or write-only)
+  bool created = false;  // the open created the file, so it ends at offset 0
+  bool writable = true;  // connected for writing (read-write or write-only)
 };
 
 // The name a file of the current directory is found under: the name itself when an entry of

@@ -1,8 +1,10 @@
 // The floating-point checks shared by the platform implementations: the sticky flags where
 // nothing traps, and the report both paths end with.
 #include <cfenv>
+#include <cstdlib>
 
 #include "platform/exit_routine.hpp"
+#include "platform/floating_point.hpp"
 #include "platform/platform.hpp"
 
 namespace platform {
@@ -11,6 +13,15 @@ namespace {
 bool traps_armed = false;
 
 }  // namespace
+
+void end_on_floating_point_error(const char* what) {
+  hold_interrupts();
+  report_error(what);
+  // The trap comes from the program's own arithmetic, never from inside the C library, so
+  // closing the units here keeps what the files were given.
+  run_exit_routine(1);
+  std::_Exit(1);
+}
 
 void set_floating_point_traps_armed(bool armed) { traps_armed = armed; }
 

@@ -16,10 +16,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/exit_routine.hpp"
+#include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
-#include "platform/posix_io.hpp"
 #include "platform/platform.hpp"
+#include "platform/posix_io.hpp"
+#include "platform/utf8_signs.hpp"
 
 namespace platform {
 namespace {

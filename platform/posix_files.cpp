@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -117,8 +118,9 @@ int copy_start(int from, int to, int64_t count) {
   static char block[65536];
   for (int64_t at = 0; at < count;) {
     if (interrupt_pending()) return EINTR;
+    const int64_t left = count - at;
     const std::size_t want =
-        static_cast<std::size_t>(count - at < int64_t{sizeof block} ? count - at : sizeof block);
+        left < int64_t{sizeof block} ? static_cast<std::size_t>(left) : sizeof block;
     const ssize_t got = ::pread(from, block, want, static_cast<off_t>(at));
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -152,7 +154,8 @@ IoResult look_up_name(const char* name, NameBuffer& found) {
   NameBuffer match;
   errno = 0;
   while (const dirent* entry = ::readdir(directory)) {
-    if (same_without_regard_to_case(entry->d_name, name) && std::strlen(entry->d_name) <= MAX_NAME) {
+    if (same_without_regard_to_case(entry->d_name, name) &&
+        std::strlen(entry->d_name) <= MAX_NAME) {
       if (++matches == 1) copy_name(entry->d_name, match);
     }
   }
@@ -298,7 +301,8 @@ IoResult lock_file(FileHandle file, bool writable, bool wait) {
 IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const char* bytes,
                       std::size_t count, bool locked) {
   const int old = as_fd(file);
-  struct stat open_status {}, named {};
+  struct stat open_status {
+  }, named{};
   if (::fstat(old, &open_status) != 0) return failed(errno);
   // Only a plain file of the program's user is replaced: a rename would turn a link into a
   // file of its own, take the other names' content away, or change the owner.

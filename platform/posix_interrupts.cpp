@@ -28,10 +28,9 @@ struct Interrupt {
 // Every signal whose default action ends the process, but SIGPIPE (a closed pipe is a failed
 // write) and SIGKILL and SIGSTOP, which no process can catch.
 constexpr Interrupt INTERRUPTS[] = {
-    {SIGINT, "SIGINT"},       {SIGTERM, "SIGTERM"},     {SIGHUP, "SIGHUP"},
-    {SIGQUIT, "SIGQUIT"},     {SIGXCPU, "SIGXCPU"},     {SIGXFSZ, "SIGXFSZ"},
-    {SIGALRM, "SIGALRM"},     {SIGUSR1, "SIGUSR1"},     {SIGUSR2, "SIGUSR2"},
-    {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"},
+    {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"},     {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
+    {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"},     {SIGALRM, "SIGALRM"}, {SIGUSR1, "SIGUSR1"},
+    {SIGUSR2, "SIGUSR2"}, {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"},
 };
 
 volatile sig_atomic_t held = 0;  // nested holds

@@ -2,7 +2,7 @@
 // the platform implementations.
 #include <cstddef>
 
-#include "platform/exit_routine.hpp"
+#include "platform/utf8_signs.hpp"
 
 namespace platform {
 

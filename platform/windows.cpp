@@ -9,10 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/exit_routine.hpp"
+#include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
-#include "platform/windows_io.hpp"
 #include "platform/platform.hpp"
+#include "platform/utf8_signs.hpp"
+#include "platform/windows_io.hpp"
 
 namespace platform {
 namespace {
@@ -186,7 +187,8 @@ LocalTime local_time() {
   ::QueryPerformanceFrequency(&frequency);
   const int64_t ticks = counter.QuadPart;
   const int64_t per_second = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
-  time.monotonic_ns = ticks / per_second * 1000000000 + ticks % per_second * 1000000000 / per_second;
+  time.monotonic_ns =
+      ticks / per_second * 1000000000 + ticks % per_second * 1000000000 / per_second;
   return time;
 }
 

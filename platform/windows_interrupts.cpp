@@ -22,7 +22,7 @@ constexpr DWORD NONE = 0xFFFFFFFF;  // no event pending (Ctrl-C is event 0)
 
 std::atomic<int> state{FREE};
 std::atomic<DWORD> pending{NONE};
-std::atomic<DWORD> claimer{0};  // the thread that ends the run; its own holds pass
+std::atomic<DWORD> claimer{0};    // the thread that ends the run; its own holds pass
 HANDLE program_thread = nullptr;  // whose blocked write the handler cancels
 
 const char* event_line(DWORD event) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "records/statement.hpp"
+#include "records/record.hpp"
 
 namespace records::detail {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "records/statement.hpp"
+#include "records/record.hpp"
 
 namespace records::detail {
 

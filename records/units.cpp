@@ -8,7 +8,7 @@
 #include "records/format.hpp"
 #include "records/list_directed.hpp"
 #include "records/records.hpp"
-#include "records/statement.hpp"
+#include "records/record.hpp"
 
 namespace records {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "records/format.hpp"
 #include "records/list_directed.hpp"
-#include "records/statement.hpp"
+#include "records/record.hpp"
 
 namespace test {
 

@@ -65,25 +65,26 @@ constexpr Listing PI{"(' Pi = 3.',(T9,15I4.4))", "(' Pi = 3.',(T9,25I4.4))"};
   stop_run(STOP_WRITE_FAILED);
 }
 
-void check(int32_t status) {
+// A write to PI.Tst or PI.OUT that did not succeed ends the run.
+void write_or_stop(int32_t status) {
   if (status != 0) write_error();
 }
 
 // Words 1..nwords of a vector (never the guard word), each listing one statement.
 void list(const Listing& listing, const Word* vector) {
   write_words(records::CONSOLE_OUT, listing.console_format, false, vector, nwords);
-  check(write_words(PI_OUT, listing.file_format, true, vector, nwords));
+  write_or_stop(write_words(PI_OUT, listing.file_format, true, vector, nwords));
 }
 
 void write_clock_record(std::string_view label, const ClockReading& reading) {
   console_formatted(CLOCK_TIME, label, reading.hour, reading.minute, reading.second,
                     reading.hundredths);
-  check(to_file(PI_TST, CLOCK_TIME, label, reading.hour, reading.minute, reading.second,
-                reading.hundredths));
+  write_or_stop(to_file(PI_TST, CLOCK_TIME, label, reading.hour, reading.minute, reading.second,
+                        reading.hundredths));
 }
 
 void set_constants() {
-  iter::BASE = 10000;
+  iter::BASE = iter::WORD_BASE;
   iter::ROOT_BASE = static_cast<int32_t>(std::sqrt(static_cast<double>(iter::BASE)));
   const float decimal_log = static_cast<float>(std::log10(static_cast<double>(iter::BASE)));
   WORD_DIGITS = static_cast<int32_t>(static_cast<double>(decimal_log) + 0.5);
@@ -203,7 +204,7 @@ void run() {
 
   read_clock(start_reading);  // the timed interval begins
   console_formatted(DIMENSION, n);
-  check(to_file(PI_TST, DIMENSION, n));
+  write_or_stop(to_file(PI_TST, DIMENSION, n));
   write_clock_record("Start time", start_reading);
 
   console("Calculating arctg(1/5).");
@@ -228,8 +229,8 @@ void run() {
   // sticky flags: it ends the run here, as a trap would have.
   platform::check_floating_point_errors();
   console("Duration is", duration, " sec");
-  check(to_file(PI_TST, records::LIST_DIRECTED, std::string_view("Duration is"), duration,
-                std::string_view(" sec")));
+  write_or_stop(to_file(PI_TST, records::LIST_DIRECTED, std::string_view("Duration is"), duration,
+                        std::string_view(" sec")));
 
   list(PI, A);
   verify_listings();
