@@ -47,7 +47,7 @@ test-sanitize:
 	$(MAKE) test PRESET=sanitize
 
 memcheck: build
-	tests/valgrind_suite $(BUILD_DIR)
+	tests/scripts/valgrind_suite $(BUILD_DIR)
 
 bench:
 	bench/run_kernels
