@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "iter/iter.hpp"
+#include "platform/platform.hpp"
 #include "records/records.hpp"
 
 namespace iter {
@@ -100,6 +101,7 @@ void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x) {
     mp_copy(power, term, n);
     mp_div(term, n, q + 2);
     mp_add(result, term, n);
+    platform::let_interrupts_in();  // nothing, but where a Stop has to be fetched
   }
 }
 

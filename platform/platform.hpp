@@ -93,6 +93,11 @@ bool interrupt_pending();
 // stream was given up for it).
 void act_on_interrupt();
 
+// A long calculation calls this between its steps. Where an interrupt cannot arrive by itself
+// (WebAssembly in a page: its Stop button is a message the program must stop to receive), it
+// lets one in now and then and ends the run by it; elsewhere it does nothing.
+void let_interrupts_in();
+
 // Whether start-up armed the floating-point traps. Where the CPU or the C library cannot (most
 // ARM cores, systems without the C library's extension), the run tests the sticky flags
 // instead with check_floating_point_errors.

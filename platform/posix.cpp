@@ -25,23 +25,13 @@
 namespace platform {
 namespace {
 
-// Waits until a descriptor left in non-blocking mode (by the program's parent) is ready; false
-// when the wait was given up for an interrupt.
-bool wait_until_ready(int fd, short events) {
-  pollfd entry{fd, events, 0};
-  while (::poll(&entry, 1, -1) < 0) {
-    if (errno != EINTR || interrupt_pending()) return false;
-  }
-  return true;
-}
-
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
   const InterruptibleWait waiting;
   for (;;) {
     const ssize_t got = ::read(STDIN_FILENO, buffer, capacity);
     if (got >= 0) return got;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (!wait_until_ready(STDIN_FILENO, POLLIN)) return -1;
+      if (!posix::wait_until_ready(STDIN_FILENO, POLLIN)) return -1;
     } else if (errno != EINTR) {
       return -1;
     }
@@ -49,34 +39,6 @@ int64_t read_standard_input(char* buffer, std::size_t capacity) {
 }
 
 }  // namespace
-
-namespace posix {
-
-// A write that blocks returns EINTR when a signal comes: with an interrupt pending (or the run
-// ending) the stream is given up, else the write goes on. An interrupt that comes just before
-// the call is caught by the alarm the handler sets, so no write blocks for long once one came.
-int write_all(int fd, const char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t done = ::write(fd, bytes, count);
-    if (done < 0) {
-      if (errno == EINTR) {
-        if (interrupt_pending()) return EINTR;
-        continue;
-      }
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        if (!wait_until_ready(fd, POLLOUT)) return EINTR;
-        continue;
-      }
-      return errno;
-    }
-    if (done == 0) return EIO;
-    bytes += done;
-    count -= static_cast<std::size_t>(done);
-  }
-  return 0;
-}
-
-}  // namespace posix
 
 namespace {
 

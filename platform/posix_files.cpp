@@ -79,13 +79,14 @@ bool is_regular(int fd) {
 }
 
 // Locks that belong to the open file description (Linux) hold however the program's descriptors
-// are used; elsewhere the process's own lock does, which the program takes once per file.
-int lock_command(bool wait) {
+// are used; elsewhere, and where the kernel does not know them (EINVAL: Linux before 3.15,
+// emscripten), the process's own lock does, which the program takes once per file.
+int set_lock(int fd, struct flock& lock, bool wait) {
 #if defined(F_OFD_SETLK)
-  return wait ? F_OFD_SETLKW : F_OFD_SETLK;
-#else
-  return wait ? F_SETLKW : F_SETLK;
+  const int result = ::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock);
+  if (result == 0 || errno != EINVAL) return result;
 #endif
+  return ::fcntl(fd, wait ? F_SETLKW : F_SETLK, &lock);
 }
 
 IoResult lock_descriptor(int fd, bool writable, bool wait) {
@@ -95,12 +96,12 @@ IoResult lock_descriptor(int fd, bool writable, bool wait) {
   lock.l_start = 0;
   lock.l_len = 0;  // to the end, however far the file grows
   if (!wait) {
-    if (::fcntl(fd, lock_command(false), &lock) == 0) return {};
+    if (set_lock(fd, lock, false) == 0) return {};
     if (errno == EAGAIN || errno == EACCES) return IoResult{IoFailure::busy, errno};
     return failed(errno);
   }
   const InterruptibleWait waiting;
-  while (::fcntl(fd, lock_command(true), &lock) != 0) {
+  while (set_lock(fd, lock, true) != 0) {
     if (errno != EINTR) return failed(errno);
   }
   return {};

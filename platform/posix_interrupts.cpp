@@ -152,4 +152,7 @@ void act_on_interrupt() {
   if (pending != 0 && ending == 0) end_by_signal(pending);
 }
 
+// Signals and console events arrive by themselves.
+void let_interrupts_in() {}
+
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include "records/real_digits.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -38,25 +37,65 @@ int32_t put_exponent(char* out, int32_t exponent) {
 
 }  // namespace
 
+// A float is M * 2^E with a 24-bit integer M, so its decimal digits are those of the integer
+// M * 2^E (E >= 0) or M * 5^-E (E < 0, shifted by E places): at most 113 of them, worked out
+// exactly in base 10^9 and rounded to 17 (half to even, as the C library rounds).
 DecimalDigits decimal_digits(float value) {
-  // Widening is exact; the standard library's shortest-free conversion with a precision
-  // gives the correctly rounded digits of the double.
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                    std::chars_format::scientific, 16);
   DecimalDigits out;
-  const char* p = text;
-  if (*p == '-') {
-    out.negative = true;
-    ++p;
+  out.negative = std::signbit(value);
+  int binary_exponent = 0;
+  const float fraction = std::frexp(std::fabs(value), &binary_exponent);  // [0.5, 1)
+  uint64_t mantissa = static_cast<uint64_t>(std::ldexp(fraction, 24));
+  int32_t exponent2 = binary_exponent - 24;
+  while (mantissa % 2 == 0 && exponent2 < 0) {
+    mantissa /= 2;
+    ++exponent2;
   }
+  constexpr uint32_t LIMB = 1000000000;
+  uint32_t limbs[16] = {};  // little-endian base 10^9: 144 digits
+  int32_t used = 0;
+  for (uint64_t rest = mantissa; rest > 0; rest /= LIMB)
+    limbs[used++] = static_cast<uint32_t>(rest % LIMB);
+  const uint32_t factor = exponent2 >= 0 ? 2 : 5;
+  for (int32_t k = exponent2 >= 0 ? exponent2 : -exponent2; k > 0; --k) {
+    uint64_t carry = 0;
+    for (int32_t i = 0; i < used; ++i) {
+      const uint64_t product = uint64_t{limbs[i]} * factor + carry;
+      limbs[i] = static_cast<uint32_t>(product % LIMB);
+      carry = product / LIMB;
+    }
+    if (carry > 0) limbs[used++] = static_cast<uint32_t>(carry);
+  }
+  char all[16 * 9];
   int32_t count = 0;
-  for (; p < result.ptr && *p != 'e'; ++p) {
-    if (*p != '.') out.digits[count++] = *p;
+  for (int32_t i = used - 1; i >= 0; --i) {
+    char group[9];
+    uint32_t limb = limbs[i];
+    for (int32_t d = 8; d >= 0; --d, limb /= 10) group[d] = static_cast<char>('0' + limb % 10);
+    int32_t from = 0;
+    if (i == used - 1) {
+      while (from < 8 && group[from] == '0') ++from;
+    }
+    for (int32_t d = from; d < 9; ++d) all[count++] = group[d];
   }
-  int32_t exponent = 0;
-  std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), result.ptr, exponent);
-  out.exponent = exponent + 1;
+  out.exponent = count + (exponent2 < 0 ? exponent2 : 0);
+  for (int32_t i = 0; i < 17; ++i) out.digits[i] = i < count ? all[i] : '0';
+  if (count > 17) {
+    bool above_half = all[17] > '5';
+    for (int32_t i = 18; i < count && !above_half && all[17] == '5'; ++i)
+      above_half = all[i] != '0';
+    const bool tie = all[17] == '5' && !above_half;
+    if (above_half || (tie && (out.digits[16] - '0') % 2 == 1)) {
+      int32_t i = 16;
+      while (i >= 0 && out.digits[i] == '9') out.digits[i--] = '0';
+      if (i >= 0) {
+        ++out.digits[i];
+      } else {
+        out.digits[0] = '1';
+        ++out.exponent;
+      }
+    }
+  }
   return out;
 }
 
