@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 PACKAGES = $(CURDIR)/build/packages
 
-.PHONY: run test build configure install package test-sanitize memcheck bench float-sweep fuzz format format-check clean
+.PHONY: run test build configure install package test-sanitize memcheck bench float-sweep fuzz format format-check web clean
 
 run: configure
 	cmake --build $(BUILD_DIR) --target tu_mardo
@@ -58,6 +58,15 @@ float-sweep: configure
 
 fuzz:
 	bench/run_fuzzers 60
+
+# The benchmark in a browser tab: builds the WebAssembly program and the page (needs Debian's
+# emscripten, node and npm), and serves it on http://127.0.0.1:8000/ (WEB_PORT=...).
+WEB_PORT ?= 8000
+web:
+	@[ -d web/node_modules ] || (cd web && npm ci --no-audit --no-fund)
+	@[ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm
+	cmake --build build/wasm --target site
+	node web/serve.mjs build/wasm/web/site $(WEB_PORT)
 
 # The tree as .clang-format has it: `make format` rewrites, `make format-check` (CI) only looks.
 FORMATTED = git ls-files '*.cpp' '*.hpp'

@@ -1,6 +1,5 @@
-// The floating-point checks shared by the platform implementations: the sticky flags where
-// nothing traps, and the report both paths end with.
-#include <cfenv>
+// The floating-point report that a trap and the check of the sticky flags both end with, and
+// whether the traps are armed; shared by the platform implementations.
 #include <cstdlib>
 
 #include "platform/exit_routine.hpp"
@@ -32,15 +31,6 @@ const char* floating_point_error_text(bool division_by_zero, bool overflow, bool
   if (overflow) return "floating-point error: overflow";
   if (invalid) return "floating-point error: invalid operation";
   return "floating-point error";
-}
-
-void check_floating_point_errors() {
-  // An armed trap would already have ended the run; the flags are tested all the same, so the
-  // check is the same code everywhere.
-  const int raised = std::fetestexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID);
-  if (raised == 0) return;
-  end_on_floating_point_error(floating_point_error_text(
-      (raised & FE_DIVBYZERO) != 0, (raised & FE_OVERFLOW) != 0, (raised & FE_INVALID) != 0));
 }
 
 }  // namespace platform

@@ -1,0 +1,178 @@
+// WebAssembly implementation of the platform seam's console, clock, process and interrupts,
+// for node's command line and for a page's Worker. What differs between the two is the half in
+// JavaScript that the build links: wasm_node.js (node's standard streams) or wasm_page.js (the
+// page's terminal, reached by messages). The files are emscripten's, through its POSIX calls:
+// posix_files.cpp serves here too.
+//
+// There are no signals. The page's Stop button is the one interrupt: the wait for input takes
+// it, and let_interrupts_in, which the calculation calls between its steps, yields to the
+// Worker's messages now and then to fetch it. There are no floating-point traps or flags either:
+// the run's checks of the result and of a finite duration and value stand in.
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/exit_routine.hpp"
+#include "platform/floating_point.hpp"
+#include "platform/interrupts.hpp"
+#include "platform/platform.hpp"
+#include "platform/utf8_signs.hpp"
+
+// The JavaScript half.
+extern "C" {
+int tu_mardo_is_terminal(int fd);  // standard input (0) or output (1) is a terminal
+int tu_mardo_terminal_utf8();      // the terminal shows UTF-8
+int tu_mardo_read_input(char* buffer, int capacity);  // count, 0 at the end, -1 failed, -2 Stop
+int tu_mardo_write(int fd, const char* bytes, int count);  // 0 or an errno
+int tu_mardo_yield();  // lets the Worker's messages in; 1 when a Stop came (node: never)
+}
+
+namespace platform {
+namespace {
+
+constexpr int STOP = -2;
+// The status the run ends with on a Stop, as a shell shows an interrupt.
+constexpr int32_t STOPPED = 130;
+// How often the calculation lets the page's messages in.
+constexpr double YIELD_EVERY_MS = 200.0;
+
+int held = 0;
+bool pending = false;
+bool ending = false;
+
+[[noreturn]] void end_by_stop() {
+  ending = true;
+  report_error("Ended by Stop");
+  const int32_t status = run_exit_routine(-1);
+  (void)status;
+  std::_Exit(STOPPED);
+}
+
+int64_t read_standard_input(char* buffer, std::size_t capacity) {
+  const int got = tu_mardo_read_input(
+      buffer, static_cast<int>(std::min<std::size_t>(capacity, std::size_t{1} << 20)));
+  if (got == STOP) {
+    if (held > 0) {
+      pending = true;
+      return -1;
+    }
+    end_by_stop();
+  }
+  return got;
+}
+
+int write_standard_output(const char* bytes, std::size_t count) {
+  return tu_mardo_write(1, bytes, static_cast<int>(count));
+}
+
+int write_standard_output_to_utf8_terminal(const char* bytes, std::size_t count) {
+  return write_with_utf8_signs(bytes, count, write_standard_output);
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+int64_t day_number(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t year_of_era = year - era * 400;
+  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+}  // namespace
+
+ConsoleStreams standard_streams() {
+  ConsoleStreams streams;
+  streams.input_interactive = tu_mardo_is_terminal(0) == 1;
+  streams.output_interactive = tu_mardo_is_terminal(1) == 1;
+  streams.read_input = read_standard_input;
+  streams.write_output = streams.output_interactive && tu_mardo_terminal_utf8() == 1
+                             ? write_standard_output_to_utf8_terminal
+                             : write_standard_output;
+  return streams;
+}
+
+void report_error(std::string_view text) {
+  char line[512];
+  const std::size_t length = std::min(text.size(), sizeof line - 1);
+  std::memcpy(line, text.data(), length);
+  line[length] = '\n';
+  (void)tu_mardo_write(2, line, static_cast<int>(length + 1));
+}
+
+const char* error_text(int system_error) { return std::strerror(system_error); }
+
+LocalTime local_time() {
+  using namespace std::chrono;
+  const system_clock::duration since_epoch = system_clock::now().time_since_epoch();
+  const seconds whole = floor<seconds>(since_epoch);
+  const time_t clock_seconds = static_cast<time_t>(whole.count());
+  tm fields{};
+  tm utc{};
+  ::localtime_r(&clock_seconds, &fields);
+  ::gmtime_r(&clock_seconds, &utc);
+  LocalTime time;
+  time.day = day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday);
+  const int64_t utc_day = day_number(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
+  time.utc_offset =
+      static_cast<int32_t>((time.day - utc_day) * 86400 + (fields.tm_hour - utc.tm_hour) * 3600 +
+                           (fields.tm_min - utc.tm_min) * 60 + (fields.tm_sec - utc.tm_sec));
+  time.hour = static_cast<int16_t>(fields.tm_hour);
+  time.minute = static_cast<int16_t>(fields.tm_min);
+  time.second = static_cast<int16_t>(fields.tm_sec > 59 ? 59 : fields.tm_sec);
+  time.millisecond = static_cast<int16_t>(duration_cast<milliseconds>(since_epoch - whole).count());
+  timespec monotonic{};
+  ::clock_gettime(CLOCK_MONOTONIC, &monotonic);
+  time.monotonic_ns = static_cast<int64_t>(monotonic.tv_sec) * 1000000000 + monotonic.tv_nsec;
+  return time;
+}
+
+void start_up(bool) {
+  install_interrupt_handlers();
+  set_floating_point_traps_armed(false);
+}
+
+// ---- Interrupts: the page's Stop ---------------------------------------------------------
+
+void install_interrupt_handlers() {}
+
+InterruptibleWait::InterruptibleWait() : held_before_(held) {
+  held = 0;
+  if (pending && !ending) end_by_stop();
+}
+
+InterruptibleWait::~InterruptibleWait() { held = held_before_; }
+
+void hold_interrupts() { ++held; }
+
+void release_interrupts() {
+  if (held > 0) --held;
+  if (held == 0 && pending && !ending) end_by_stop();
+}
+
+bool interrupt_pending() { return pending || ending; }
+
+void act_on_interrupt() {
+  if (pending && !ending) end_by_stop();
+}
+
+void let_interrupts_in() {
+  static auto last = std::chrono::steady_clock::now();
+  const auto now = std::chrono::steady_clock::now();
+  if (std::chrono::duration<double, std::milli>(now - last).count() < YIELD_EVERY_MS) return;
+  last = now;
+  if (tu_mardo_yield() == 1) {
+    pending = true;
+    act_on_interrupt();
+  }
+}
+
+// ---- Floating point: nothing traps and nothing is flagged here ---------------------------
+
+void check_floating_point_errors() {}
+
+}  // namespace platform

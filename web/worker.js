@@ -1,0 +1,90 @@
+// The Worker that runs the program (tu_mardo_web.js, built with Asyncify): it puts the page's
+// files in the program's file system, passes the console both ways, takes the Stop, and sends
+// the files back when the program ends.
+'use strict';
+
+importScripts('tu_mardo_web.js');
+
+// The program's end unwinds its stack by throwing ExitStatus, which is no error of the page's.
+const isExit = (reason) => reason && reason.name === 'ExitStatus';
+self.addEventListener('error', (event) => {
+  if (isExit(event.error) || String(event.message).includes('ExitStatus')) event.preventDefault();
+});
+self.addEventListener('unhandledrejection', (event) => {
+  if (isExit(event.reason)) event.preventDefault();
+});
+
+const FILES = ['PI.Tst', 'PI.OUT', 'tu_mardo.dat'];
+const pending = [];  // lines typed but not read yet
+let waiting = null;  // the program's read, waiting for a line
+let stopped = false;
+let program = null;
+
+function take(capacity) {
+  const bytes = pending[0];
+  if (bytes.length <= capacity) return pending.shift();
+  pending[0] = bytes.subarray(capacity);
+  return bytes.subarray(0, capacity);
+}
+
+function finish(status) {
+  const files = {};
+  for (const name of FILES) {
+    try {
+      files[name] = program.FS.readFile(name);
+    } catch (e) {
+      // a file the run never made
+    }
+  }
+  postMessage({type: 'exit', status, files});
+}
+
+onmessage = (event) => {
+  const message = event.data;
+  if (message.type === 'input') {
+    pending.push(message.bytes);
+    if (waiting) {
+      const {resolve, capacity} = waiting;
+      waiting = null;
+      resolve(take(capacity));
+    }
+  } else if (message.type === 'stop') {
+    stopped = true;
+    if (waiting) {
+      const {resolve} = waiting;
+      waiting = null;
+      resolve(null);
+    }
+  } else if (message.type === 'start') {
+    createTuMardo({
+      noInitialRun: true,
+      preRun: [(module) => {
+        for (const [name, bytes] of Object.entries(message.files)) module.FS.writeFile(name, bytes);
+      }],
+      // The program's read: the next typed line, or null for a Stop.
+      nextInput(capacity) {
+        if (stopped) return Promise.resolve(null);
+        if (pending.length > 0) return Promise.resolve(take(capacity));
+        return new Promise((resolve) => {
+          waiting = {resolve, capacity};
+        });
+      },
+      output(fd, bytes) {
+        postMessage({type: 'output', fd, bytes}, [bytes.buffer]);
+      },
+      // Lets the messages that came meanwhile in (a message port does not wait, as a timer
+      // would); true when one of them was the Stop.
+      yieldToMessages() {
+        return new Promise((resolve) => {
+          const channel = new MessageChannel();
+          channel.port1.onmessage = () => resolve(stopped);
+          channel.port2.postMessage(0);
+        });
+      },
+      onExit: finish,
+    }).then((module) => {
+      program = module;
+      module.callMain([]);
+    });
+  }
+};
