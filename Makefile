@@ -28,17 +28,18 @@ install: configure
 	cmake --build $(BUILD_DIR) --target tu_mardo
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
-# build/packages: tu_mardo_<version>_<arch>.deb, a .tar.gz of the Linux program, and a .zip of
-# each Windows program (64- and 32-bit). Built without the tests, in folders of their own.
+# build/packages: a .deb and a .tar.gz of the Linux program for x86-64, arm64, i386 and s390x
+# (the cross-built ones static), and a .zip of each Windows program (64- and 32-bit). Built
+# without the tests, in folders of their own.
 package:
 	cmake -S . -B build/package-linux -G Ninja -DCMAKE_BUILD_TYPE=Release -DTU_MARDO_TESTS=OFF
 	cmake --build build/package-linux
 	cd build/package-linux && cpack -B $(PACKAGES)
-	for target in x86_64 i686; do \
-	  cmake -S . -B build/package-windows-$$target -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DTU_MARDO_TESTS=OFF --toolchain cmake/mingw-w64-$$target.cmake && \
-	  cmake --build build/package-windows-$$target && \
-	  (cd build/package-windows-$$target && cpack -B $(PACKAGES)) || exit 1; \
+	for target in linux-aarch64 linux-i686 linux-s390x mingw-w64-x86_64 mingw-w64-i686; do \
+	  cmake -S . -B build/package-$$target -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DTU_MARDO_TESTS=OFF --toolchain cmake/$$target.cmake && \
+	  cmake --build build/package-$$target && \
+	  (cd build/package-$$target && cpack -B $(PACKAGES)) || exit 1; \
 	done
 	rm -rf $(PACKAGES)/_CPack_Packages
 	ls -l $(PACKAGES)

@@ -1,6 +1,7 @@
-// POSIX implementation of the platform seam's console, clock and process: any POSIX C library;
-// the C library extension that arms floating-point traps is used where it exists, in a guarded
-// block. The file half is posix_files.cpp.
+// POSIX implementation of the platform seam's console, clock and process: any POSIX C library.
+// The one extension, the C library's call that arms floating-point traps, is used in a guarded
+// block where it exists; elsewhere the run tests the sticky flags instead. The file half is
+// posix_files.cpp; the build compiles both with POSIX alone as well (platform/CMakeLists.txt).
 #include <fcntl.h>
 #include <fenv.h>
 #include <langinfo.h>
@@ -90,7 +91,7 @@ void on_floating_point_error(int, siginfo_t* info, void*) {
 // Unmasks invalid operation, division by zero and overflow. Only some C libraries can, and on
 // many ARM cores the CPU cannot: then the run tests the sticky flags instead.
 bool arm_traps() {
-#if defined(__GLIBC__) || defined(__FreeBSD__)
+#if (defined(__GLIBC__) && defined(_GNU_SOURCE)) || defined(__FreeBSD__)
   return ::feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != -1;
 #else
   return false;

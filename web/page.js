@@ -78,6 +78,8 @@ async function setName(name) {
   lines.push(name.slice(0, 50));
   files['tu_mardo.dat'] = encoder.encode(lines.join('\r\n') + '\r\n');
   await storage.save({'tu_mardo.dat': files['tu_mardo.dat']});
+  // A run in progress opens the table only at its end: it gets the new one.
+  if (worker) worker.postMessage({type: 'file', name: 'tu_mardo.dat', bytes: files['tu_mardo.dat']});
   showFiles();
 }
 

@@ -19,6 +19,7 @@ const pending = [];  // lines typed but not read yet
 let waiting = null;  // the program's read, waiting for a line
 let stopped = false;
 let program = null;
+let startFiles = {};
 
 function take(capacity) {
   const bytes = pending[0];
@@ -55,11 +56,20 @@ onmessage = (event) => {
       waiting = null;
       resolve(null);
     }
+  } else if (message.type === 'file') {
+    // The page changed a file during the run (the table's name): the program opens the table
+    // at its end, and finds the new one.
+    if (program) {
+      program.FS.writeFile(message.name, message.bytes);
+    } else {
+      startFiles[message.name] = message.bytes;
+    }
   } else if (message.type === 'start') {
+    startFiles = message.files;
     createTuMardo({
       noInitialRun: true,
       preRun: [(module) => {
-        for (const [name, bytes] of Object.entries(message.files)) module.FS.writeFile(name, bytes);
+        for (const [name, bytes] of Object.entries(startFiles)) module.FS.writeFile(name, bytes);
       }],
       // The program's read: the next typed line, or null for a Stop.
       nextInput(capacity) {

@@ -7,7 +7,8 @@
 // pass not made), non_normalised (word n/2 of pi - 3 holds 10000 more, the word before it one
 // less: the same number, a listing with asterisks), arctan239_up and arctan239_down (one unit
 // more or less in the last listed word of arctan(1/239)), arctan5_beyond_bound (arctan(1/5)
-// the truth plus its bound and one unit, which pi's bound still allows).
+// the truth plus its bound and one unit, which pi's bound still allows), division_by_zero (a
+// floating-point division by zero in the first multiplication, which traps or is flagged).
 #include <cstdlib>
 #include <string>
 
@@ -36,8 +37,14 @@ void add_units(Word* v, int32_t word, int64_t units) {
   }
 }
 
+volatile double zero = 0.0;
+
 void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   real->mul(v, n, m, base);
+  if (multiplications == 0 && fault == "division_by_zero") {
+    const volatile double infinite = 1.0 / zero;
+    (void)infinite;
+  }
   if (++multiplications != 2) return;  // the second multiplication gives pi - 3
   if (fault == "first_word") add_units(v, 1, 1);
   if (fault == "middle_word") add_units(v, n / 2 + 1, 1);

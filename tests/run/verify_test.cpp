@@ -145,6 +145,20 @@ TEST(VerifyTest, TheFirstWrongDecimalIsReported) {
   EXPECT_EQ(check_pi(words.data(), n).first_wrong_decimal, 397);
 }
 
+// A floating-point error in the calculation ends the run as the platform reports it (a trap, or
+// the flags tested at the end of the timed interval), with what was written written out.
+TEST(FloatingPointRunTest, ADivisionByZeroEndsTheRunWithStatusOne) {
+  test::ProgramRun run(TU_MARDO_FAULTY_BINARY);
+  run.options.environment.push_back("TU_MARDO_FAULT=division_by_zero");
+  run.start("4\n", test::Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 1);
+  std::string err = run.result.err;
+  err.erase(std::remove(err.begin(), err.end(), '\r'), err.end());
+  EXPECT_EQ(err, "floating-point error: division by zero\n");
+  EXPECT_EQ(run.file("PI.Tst"),
+            " Speed test data: dimension is     2\r\n Start time 10:00:00.00\r\n");
+}
+
 // Runs that cannot vouch for their value: a test-only build that computes wrongly on purpose
 // (tests/faulty_kernels.cpp), and a scripted wall clock set during the run. Each must end with
 // its line and status, leave the table alone, and leave the files as a right run does.

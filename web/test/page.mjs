@@ -98,14 +98,15 @@ try {
   });
 
   await check('the table keeps its name and value across a reload', async () => {
-    await page.$eval('#name', (input) => {
-      input.value = 'THIS BROWSER';
-      input.dispatchEvent(new Event('change'));
-    });
-    await page.waitForFunction(() => document.getElementById('file-tu_mardo.dat').href !== '');
+    // The name is entered while the run waits at the prompt, as an operator would.
     const status = await finished(async () => {
       await page.click('#run');
       await waitForScreen('Enter number of digits for pi');
+      await page.$eval('#name', (input) => {
+        input.value = 'THIS BROWSER';
+        input.dispatchEvent(new Event('change'));
+      });
+      await page.waitForFunction(() => document.getElementById('file-tu_mardo.dat').href !== '');
       await type('32000');
     });
     assert.equal(status, 0);
