@@ -7,8 +7,8 @@
 #include "records/file_unit.hpp"
 #include "records/format.hpp"
 #include "records/list_directed.hpp"
-#include "records/records.hpp"
 #include "records/record.hpp"
+#include "records/records.hpp"
 
 namespace records {
 namespace {

@@ -78,7 +78,8 @@ struct MemoryFiles {
         fault.how = how;
       }
     }
-    if (const char* path = std::getenv("TU_MARDO_FILE_LOG")) log.open(path, std::ios::app | std::ios::binary);
+    if (const char* path = std::getenv("TU_MARDO_FILE_LOG"))
+      log.open(path, std::ios::app | std::ios::binary);
   }
 };
 
