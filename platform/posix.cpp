@@ -8,12 +8,10 @@
 #include <locale.h>
 #include <poll.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,16 +62,6 @@ bool terminal_is_utf8() {
                     (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
   ::setlocale(LC_CTYPE, "C");
   return utf8;
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date.
-int64_t day_number(int64_t year, int64_t month, int64_t day) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
 }
 
 // The handler may be entered on a stack aligned for 32-bit x86's old convention only; the SSE
@@ -133,32 +121,6 @@ void report_error(std::string_view text) {
 }
 
 const char* error_text(int system_error) { return std::strerror(system_error); }
-
-LocalTime local_time() {
-  using namespace std::chrono;
-  const system_clock::duration since_epoch = system_clock::now().time_since_epoch();
-  const seconds whole = floor<seconds>(since_epoch);
-  const time_t clock_seconds = static_cast<time_t>(whole.count());
-  tm fields{};
-  tm utc{};
-  ::localtime_r(&clock_seconds, &fields);
-  ::gmtime_r(&clock_seconds, &utc);
-  LocalTime time;
-  time.day = day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday);
-  const int64_t utc_day = day_number(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
-  time.utc_offset =
-      static_cast<int32_t>((time.day - utc_day) * 86400 + (fields.tm_hour - utc.tm_hour) * 3600 +
-                           (fields.tm_min - utc.tm_min) * 60 + (fields.tm_sec - utc.tm_sec));
-  time.hour = static_cast<int16_t>(fields.tm_hour);
-  time.minute = static_cast<int16_t>(fields.tm_min);
-  // A leap second shows as 60; the clock fields hold 0..59.
-  time.second = static_cast<int16_t>(fields.tm_sec > 59 ? 59 : fields.tm_sec);
-  time.millisecond = static_cast<int16_t>(duration_cast<milliseconds>(since_epoch - whole).count());
-  timespec monotonic{};
-  ::clock_gettime(CLOCK_MONOTONIC, &monotonic);
-  time.monotonic_ns = static_cast<int64_t>(monotonic.tv_sec) * 1000000000 + monotonic.tv_nsec;
-  return time;
-}
 
 void start_up(bool arm_floating_point_traps) {
   open_closed_standard_descriptors();

@@ -1,6 +1,7 @@
 // Fuzzes the reading and rewriting of the results table: any bytes as tu_mardo.dat, then the
 // update. The table afterwards must be every record but the last, unchanged, then the last
 // record's first 50 characters (up to a CR or LF, blank-filled), a blank and the value field.
+// Records end at LF, or at a CR that no LF follows.
 #include <unistd.h>
 
 #include <cstdint>
@@ -26,9 +27,14 @@ std::string expected_table(const std::string& before, std::string& name) {
   std::string kept;
   std::string last;
   bool any = false;
+  // A record ends at LF, or at a CR that no LF follows (CR LF is one line end).
   for (std::size_t at = 0; at < before.size();) {
-    const std::size_t line_end = before.find('\n', at);
-    const std::size_t next = line_end == std::string::npos ? before.size() : line_end + 1;
+    const std::size_t line_end = before.find_first_of("\r\n", at);
+    std::size_t next = line_end == std::string::npos ? before.size() : line_end + 1;
+    if (line_end != std::string::npos && before[line_end] == '\r' && next < before.size() &&
+        before[next] == '\n') {
+      ++next;
+    }
     kept += last;
     last = before.substr(at, next - at);
     any = true;
