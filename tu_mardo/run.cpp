@@ -223,10 +223,12 @@ void run() {
   A[0] = A[0] % iter::BASE;  // only the decimals: "3." is part of the label
 
   read_clock(end_reading);  // the timed interval ends
+  // Where no trap is armed, an error shows only in the sticky flags: each check ends the run
+  // where a trap would have, the calculation's before the end time is written, the duration's
+  // after.
+  platform::check_floating_point_errors();
   write_clock_record("End time  ", end_reading);
   const float duration = duration_between(start_reading, end_reading);
-  // Where no trap is armed, an error of the calculation or the duration shows only in the
-  // sticky flags: it ends the run here, as a trap would have.
   platform::check_floating_point_errors();
   console("Duration is", duration, " sec");
   write_or_stop(to_file(PI_TST, records::LIST_DIRECTED, std::string_view("Duration is"), duration,
