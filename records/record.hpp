@@ -36,28 +36,27 @@ struct Record {
   }
   // Places bytes at the current column; columns skipped over and never written become blanks.
   void place(const char* text, int32_t count) {
-    if (count <= 0) return;
-    if (column + count > MAX_RECORD) {
-      overflow = true;
-      return;
-    }
-    if (column > length)
-      std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
-    std::memcpy(bytes + column, text, static_cast<std::size_t>(count));
-    column += count;
-    if (column > length) length = column;
+    if (char* at = make_room(count)) std::memcpy(at, text, static_cast<std::size_t>(count));
   }
   void place_blanks(int32_t count) {
-    if (count <= 0) return;
+    if (char* at = make_room(count)) std::memset(at, ' ', static_cast<std::size_t>(count));
+  }
+
+ private:
+  // The count bytes at the current column, the column moved past them; null when there is
+  // nothing to place or no room (overflow).
+  char* make_room(int32_t count) {
+    if (count <= 0) return nullptr;
     if (column + count > MAX_RECORD) {
       overflow = true;
-      return;
+      return nullptr;
     }
     if (column > length)
       std::memset(bytes + length, ' ', static_cast<std::size_t>(column - length));
-    std::memset(bytes + column, ' ', static_cast<std::size_t>(count));
+    char* at = bytes + column;
     column += count;
     if (column > length) length = column;
+    return at;
   }
 };
 
