@@ -33,10 +33,31 @@ void mp_mul(Word* v, int32_t n, int32_t m);        // V = V * m mod BASE^n
 void mp_add(Word* a, const Word* b, int32_t n);    // A = A + B mod BASE^n
 void mp_sub(Word* a, const Word* b, int32_t n);    // A = A - B mod BASE^n
 void mp_div(Word* v, int32_t n, int32_t d);        // V = floor(V / d)
+// mp_div, keeping what it drops: returns V mod d.
+int32_t mp_div_rem(Word* v, int32_t n, int32_t d);
+
+// What a series hands back beside its result, for the check after the timed interval. Read as
+// an integer S of n words, the result is the alternating sum of the exact floors
+// T_j = floor(BASE^n / ((2j+1) x^(2j+1))), so S lies below arctan(1/x) BASE^n by the sum of
+// the fractions the floors cut off, and those follow from the remainders of the divisions,
+// which the word loops return: a few floating-point operations a term, nothing a word.
+struct SeriesTally {
+  int32_t n = 0;  // the length the series was computed with
+  int32_t x = 0;
+  int32_t length = 0;      // the series length it estimated
+  int32_t terms = 0;       // the terms it summed, counted apart from the length
+  double deviation = 0.0;  // S - arctan(1/x) BASE^n, in units of word n
+};
 
 // result = the truncated series arctan(1/x) = 1/x - 1/(3x^3) + ...; term and power are
 // scratch. Writes the series length and an empty record to the console first.
 void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x);
+void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x, SeriesTally& tally);
+
+// Called once a term, where a run lets an interrupt in (the run sets it; nothing by default):
+// the arithmetic itself knows no system.
+using TermHook = void (*)();
+extern TermHook between_terms;
 
 using Map = float (*)(const float&);
 float fixpoint_solve(Map g, const float& start, const float& tol);

@@ -6,7 +6,7 @@
 // that this CPU can run.
 //
 // Which set a run got is never shown in its output; tests see it through
-// tests/kernel_choice.cpp, which prints best_for_this_cpu() for the CPU it runs on.
+// tests/programs/kernel_choice.cpp, which prints best_for_this_cpu() for the CPU it runs on.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,8 @@ struct KernelSet {
   void (*mul)(Word* v, int32_t n, int32_t m, int32_t base);
   void (*add)(Word* a, const Word* b, int32_t n, int32_t base);
   void (*sub)(Word* a, const Word* b, int32_t n, int32_t base);
-  void (*div)(Word* v, int32_t n, int32_t d, int32_t base);
+  // Returns the remainder of the division, V mod d, which mp_div drops and arctg keeps.
+  int32_t (*div)(Word* v, int32_t n, int32_t d, int32_t base);
 };
 
 // Every set built for this target, the fastest first; `portable` is last and runs anywhere.
@@ -41,7 +42,7 @@ void select(const KernelSet& set);
   void mul(Word* v, int32_t n, int32_t m, int32_t base);     \
   void add(Word* a, const Word* b, int32_t n, int32_t base); \
   void sub(Word* a, const Word* b, int32_t n, int32_t base); \
-  void div(Word* v, int32_t n, int32_t d, int32_t base);     \
+  int32_t div(Word* v, int32_t n, int32_t d, int32_t base);  \
   }
 
 // The portable set, which every target has.

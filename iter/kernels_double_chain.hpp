@@ -62,7 +62,7 @@ inline void chain_sub(Word* a, const Word* w, int32_t n, int32_t base) {
 }
 
 template <bool FUSED>
-void chain_div(Word* v, int32_t n, int32_t d, int32_t base) {
+int32_t chain_div(Word* v, int32_t n, int32_t d, int32_t base) {
   const double b = base;
   const double divisor = d;
   double remainder = 0.0;
@@ -72,6 +72,7 @@ void chain_div(Word* v, int32_t n, int32_t d, int32_t base) {
     remainder = std::trunc(multiply_add<FUSED>(-divisor, q, s + 0.5));
     v[i] = static_cast<Word>(q);
   }
+  return static_cast<int32_t>(remainder);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ void sub(Word* a, const Word* w, int32_t n, int32_t base) {
   }
 }
 
-void div(Word* v, int32_t n, int32_t d, int32_t base) {
+int32_t div(Word* v, int32_t n, int32_t d, int32_t base) {
   const double b = base;
   const double divisor = d;
   int32_t remainder = 0;
@@ -48,6 +48,7 @@ void div(Word* v, int32_t n, int32_t d, int32_t base) {
     remainder = static_cast<int32_t>(s - divisor * q + 0.5);
     v[i] = q;
   }
+  return remainder;
 }
 
 }  // namespace iter::kernels::portable

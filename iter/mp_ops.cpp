@@ -26,6 +26,7 @@ void mp_zero_tail(Word* v, int32_t n, int32_t k) {
 void mp_mul(Word* v, int32_t n, int32_t m) { kernels::selected().mul(v, n, m, BASE); }
 void mp_add(Word* a, const Word* b, int32_t n) { kernels::selected().add(a, b, n, BASE); }
 void mp_sub(Word* a, const Word* b, int32_t n) { kernels::selected().sub(a, b, n, BASE); }
-void mp_div(Word* v, int32_t n, int32_t d) { kernels::selected().div(v, n, d, BASE); }
+void mp_div(Word* v, int32_t n, int32_t d) { (void)kernels::selected().div(v, n, d, BASE); }
+int32_t mp_div_rem(Word* v, int32_t n, int32_t d) { return kernels::selected().div(v, n, d, BASE); }
 
 }  // namespace iter

@@ -25,6 +25,10 @@ using UnitId = int32_t;
 inline constexpr UnitId CONSOLE_OUT = -100001;
 inline constexpr UnitId CONSOLE_IN = -100002;
 
+// A unit that renders statements without writing them anywhere: what a statement would write,
+// as statement_digest sees it, to compare with what another statement wrote.
+inline constexpr UnitId DIGEST_ONLY = -100003;
+
 // Passed as the format of a list-directed statement.
 inline constexpr std::string_view LIST_DIRECTED{};
 
@@ -101,6 +105,10 @@ int32_t put_int16(int16_t value);
 int32_t put_int32(int32_t value);
 int32_t put_real32(float value);
 int32_t end_write();
+
+// A digest of every record the last output statement rendered and handed to its unit (bytes,
+// lengths and line ends), taken as each record leaves the renderer; 0 before the first.
+uint64_t statement_digest();
 
 int32_t begin_read(UnitId unit, std::string_view format, bool want_status);
 int32_t get_int32(int32_t& variable);

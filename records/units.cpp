@@ -39,6 +39,7 @@ struct Statement {
 };
 
 Statement statement;
+uint64_t digest_of_last_statement = 0;
 Item items[MAX_ITEMS];
 ReadItem read_items[MAX_READ_ITEMS];
 detail::Record record;
@@ -100,11 +101,31 @@ class FileSink final : public detail::RecordSink {
   FileUnit& unit_;
 };
 
-int32_t render(detail::RecordSink& sink) {
-  if (statement.format == nullptr) {
-    return detail::render_list_directed(items, statement.count, record, sink);
+// Folds each record into the statement's digest (64-bit FNV-1a over its bytes, then its length
+// and whether its line continues) on the way to the unit's sink, if it has one.
+class DigestSink final : public detail::RecordSink {
+ public:
+  explicit DigestSink(detail::RecordSink* unit) : unit_(unit) {}
+  int32_t emit(const char* bytes, int32_t length, bool line_continues) override {
+    for (int32_t i = 0; i < length; ++i) fold(static_cast<unsigned char>(bytes[i]));
+    fold(static_cast<uint32_t>(length) << 1 | (line_continues ? 1u : 0u));
+    return unit_ != nullptr ? unit_->emit(bytes, length, line_continues) : 0;
   }
-  return detail::render_formatted(*statement.format, items, statement.count, record, sink);
+  uint64_t digest = 0xcbf29ce484222325u;
+
+ private:
+  void fold(uint64_t value) { digest = (digest ^ value) * 0x100000001b3u; }
+  detail::RecordSink* unit_;
+};
+
+int32_t render(detail::RecordSink* unit_sink) {
+  DigestSink sink(unit_sink);
+  const int32_t status =
+      statement.format == nullptr
+          ? detail::render_list_directed(items, statement.count, record, sink)
+          : detail::render_formatted(*statement.format, items, statement.count, record, sink);
+  digest_of_last_statement = sink.digest;
+  return status;
 }
 
 constexpr std::size_t MAX_MESSAGE = 400;
@@ -159,6 +180,7 @@ int32_t fail_early(int32_t status) {
 
 int32_t begin_statement(UnitId unit, std::string_view format, bool want_status, bool reading) {
   statement = Statement{};
+  digest_of_last_statement = 0;
   statement.active = true;
   statement.reading = reading;
   statement.unit = unit;
@@ -192,9 +214,10 @@ int32_t finish_statement(int32_t status) {
 }
 
 int32_t write_statement() {
+  if (statement.unit == DIGEST_ONLY) return render(nullptr);
   if (statement.unit == CONSOLE_OUT) {
     ConsoleSink sink;
-    const int32_t status = render(sink);
+    const int32_t status = render(&sink);
     const int32_t flushed = detail::console_flush();
     return status != 0 ? status : flushed;
   }
@@ -202,7 +225,7 @@ int32_t write_statement() {
   if (unit == nullptr) return STATUS_NOT_CONNECTED;
   if (const int32_t status = detail::file_begin_output(*unit)) return status;
   FileSink sink(*unit);
-  return render(sink);
+  return render(&sink);
 }
 
 // A formatted read takes its text fields from the format's A edits, one record a statement.
@@ -369,6 +392,8 @@ int32_t end_write() {
   const int32_t status = statement.status != 0 ? statement.status : write_statement();
   return finish_statement(status);
 }
+
+uint64_t statement_digest() { return digest_of_last_statement; }
 
 int32_t begin_read(UnitId unit, std::string_view format, bool want_status) {
   return begin_statement(unit, format, want_status, true);

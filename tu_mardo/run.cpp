@@ -9,6 +9,7 @@
 #include "platform/platform.hpp"
 #include "records/records.hpp"
 #include "tu_mardo/clock.hpp"
+#include "tu_mardo/counts.hpp"
 #include "tu_mardo/statements.hpp"
 #include "tu_mardo/stop.hpp"
 #include "tu_mardo/table.hpp"
@@ -33,14 +34,12 @@ Word B[MAX_WORDS + 1];
 Word T[MAX_WORDS + 2];
 Word P[MAX_WORDS + 2];
 
-int32_t ndigits = 16000;  // kept when an answer assigns no value
-int32_t nwords = 0;
-int32_t naccepted = 0;
-int32_t n = 0;
 int32_t ios = 0;
 int32_t ios_open = 0;
 ClockReading start_reading;
 ClockReading end_reading;
+iter::SeriesTally series5;
+iter::SeriesTally series239;
 
 // 0xF2 and 0xF3 show as the signs >= and <= on the console's code page.
 constexpr std::string_view PROMPT =
@@ -51,14 +50,25 @@ constexpr std::string_view DIMENSION = "(' Speed test data: dimension is ',I5)";
 constexpr std::string_view CLOCK_TIME = "(1X,A,1X,2(I2.2,':'),I2.2,'.',I2.2)";
 
 struct Listing {
+  const char* what;
   std::string_view console_format;
   std::string_view file_format;
 };
-constexpr Listing ARCTG_5{"(' ArcTangent( 1 / 5 ) = 0.',(T26,13I4.4))",
+constexpr Listing ARCTG_5{"arctan(1/5)", "(' ArcTangent( 1 / 5 ) = 0.',(T26,13I4.4))",
                           "(' ArcTangent( 1 / 5 ) = 0.',(T26,25I4.4))"};
-constexpr Listing ARCTG_239{"(' ArcTangent( 1/239 ) = 0.',(T26,13I4.4))",
+constexpr Listing ARCTG_239{"arctan(1/239)", "(' ArcTangent( 1/239 ) = 0.',(T26,13I4.4))",
                             "(' ArcTangent( 1/239 ) = 0.',(T26,25I4.4))"};
-constexpr Listing PI{"(' Pi = 3.',(T9,15I4.4))", "(' Pi = 3.',(T9,25I4.4))"};
+constexpr Listing PI{"pi", "(' Pi = 3.',(T9,15I4.4))", "(' Pi = 3.',(T9,25I4.4))"};
+
+// What the listing statements handed to the console and to PI.OUT, as the record service
+// digested each record on its way: compared after the interval with the verified numbers.
+struct Listed {
+  uint64_t console = 0;
+  uint64_t file = 0;
+};
+Listed listed_arctan5;
+Listed listed_arctan239;
+Listed listed_pi;
 
 [[noreturn]] void write_error() {
   console("Write error.");
@@ -71,9 +81,22 @@ void write_or_stop(int32_t status) {
 }
 
 // Words 1..nwords of a vector (never the guard word), each listing one statement.
-void list(const Listing& listing, const Word* vector) {
-  write_words(records::CONSOLE_OUT, listing.console_format, false, vector, nwords);
-  write_or_stop(write_words(PI_OUT, listing.file_format, true, vector, nwords));
+void list(const Listing& listing, const Word* vector, Listed& listed) {
+  write_words(records::CONSOLE_OUT, listing.console_format, false, vector, counts.nwords);
+  listed.console = records::statement_digest();
+  write_or_stop(write_words(PI_OUT, listing.file_format, true, vector, counts.nwords));
+  listed.file = records::statement_digest();
+}
+
+// Whether both statements of a listing showed exactly these words: rendered again, written
+// nowhere, digested the same way.
+bool listed_as(const Listing& listing, const Word* vector, const Listed& listed) {
+  const auto digest = [vector](std::string_view format) {
+    const int32_t status = write_words(records::DIGEST_ONLY, format, true, vector, counts.nwords);
+    return status == 0 ? records::statement_digest() : 0;
+  };
+  return digest(listing.console_format) == listed.console &&
+         digest(listing.file_format) == listed.file;
 }
 
 void write_clock_record(std::string_view label, const ClockReading& reading) {
@@ -107,13 +130,13 @@ void ask_for_digits() {
   for (;;) {
     console_formatted(PROMPT, MAX_DIGITS);
     ios = records::begin_read(records::CONSOLE_IN, records::LIST_DIRECTED, true);
-    if (ios == 0) ios = records::get_int32(ndigits);
+    if (ios == 0) ios = records::get_int32(counts.ndigits);
     if (ios == 0) ios = records::end_read();
     if (ios != 0) stop_run(STOP_READ_FAILED);
     console();
-    console(ndigits, " has been entered.");
-    if (ndigits < 4) continue;
-    if (ndigits > MAX_DIGITS) {
+    console(counts.ndigits, " has been entered.");
+    if (counts.ndigits < 4) continue;
+    if (counts.ndigits > MAX_DIGITS) {
       console_formatted(MISSPELLED, MAX_DIGITS);
       continue;
     }
@@ -149,33 +172,68 @@ void open_files() {
   stop_run(status);
 }
 
-// Each listing against its true decimals. arctan(1/239) and pi stand as they were listed;
-// arctan(1/5), whose vector has been multiplied since, follows from the two of them, so it is
-// checked once they are right (a wrong one shows in pi first).
-void verify_listings() {
-  struct Checked {
-    const char* what;
-    Verdict verdict;
-  };
-  Checked listing{"arctan(1/239)", check_arctangent(B, n, 239)};
-  if (listing.verdict.right) listing = {"pi", check_pi(A, n)};
-  if (listing.verdict.right) {
-    listing = {"arctan(1/5)",
-               recover_arctan5(A, B, n, T) ? check_arctangent(T, n, 5) : Verdict{false, 0}};
-  }
-  if (listing.verdict.right) return;
+[[noreturn]] void refuse_wrong(const char* what, int32_t first_wrong_decimal) {
   char line[160];
-  if (listing.verdict.first_wrong_decimal > 0) {
+  if (first_wrong_decimal > 0) {
     std::snprintf(line, sizeof line,
                   "The computed digits of %s are wrong from decimal %d on; no benchmark value is "
                   "recorded.",
-                  listing.what, static_cast<int>(listing.verdict.first_wrong_decimal));
+                  what, static_cast<int>(first_wrong_decimal));
   } else {
     std::snprintf(line, sizeof line,
-                  "The computed digits of %s are wrong; no benchmark value is recorded.",
-                  listing.what);
+                  "The computed digits of %s are wrong; no benchmark value is recorded.", what);
   }
   refuse_value(line, STOP_WRONG_RESULT);
+}
+
+// The counts as the answer made them, and each series as long as they make it: the estimate
+// is made once more, apart from the one the series used.
+bool counts_are_the_answers() {
+  const auto series_fits = [](const iter::SeriesTally& series, int32_t x) {
+    const int32_t length = iter::series_length(counts.n, x);
+    return series.n == counts.n && series.x == x && series.length == length &&
+           series.terms == length / 2 * 2 + 1;
+  };
+  return counts_agree(WORD_DIGITS, MAX_DIGITS) && series_fits(series5, 5) &&
+         series_fits(series239, 239);
+}
+
+// The result exactly as a right calculation gives it, and every listing as it shows that
+// result. arctan(1/239) and pi stand as they were computed; arctan(1/5), whose vector has
+// been multiplied since, is checked through its listings, which must show the vector a right
+// calculation gives (pi alone cannot tell a sixteenth in it, nor a word out of range).
+void verify_result() {
+  if (!counts_are_the_answers()) {
+    refuse_value("The counts of the run disagree; no benchmark value is recorded.",
+                 STOP_WRONG_RESULT);
+  }
+  const int32_t n = counts.n;
+  int64_t d5 = 0;
+  int64_t d239 = 0;
+  int64_t d_pi = 0;
+  if (!expected_arctangent_difference(series239, d239)) refuse_wrong(ARCTG_239.what, 0);
+  if (!expected_arctangent_difference(series5, d5)) refuse_wrong(ARCTG_5.what, 0);
+  if (!expected_pi_difference(n, d5, d239, d_pi)) refuse_wrong(PI.what, 0);
+  const Verdict arctan239 = check_arctangent(B, n, 239, d239);
+  if (!arctan239.right) refuse_wrong(ARCTG_239.what, arctan239.first_wrong_decimal);
+  const Verdict pi = check_pi(A, n, d_pi);
+  if (!pi.right) refuse_wrong(PI.what, pi.first_wrong_decimal);
+  expected_arctangent(n, 5, d5, T);
+  const struct {
+    const Listing& listing;
+    const Word* vector;
+    const Listed& listed;
+  } listings[] = {
+      {ARCTG_5, T, listed_arctan5}, {ARCTG_239, B, listed_arctan239}, {PI, A, listed_pi}};
+  for (const auto& each : listings) {
+    if (listed_as(each.listing, each.vector, each.listed)) continue;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "The listed digits of %s are not the computed ones; no benchmark value is "
+                  "recorded.",
+                  each.listing.what);
+    refuse_value(line, STOP_WRONG_RESULT);
+  }
 }
 
 // The duration and the value are numbers, and the wall clock ran as a clock that no one sets.
@@ -194,32 +252,31 @@ void verify_timing(float duration) {
 
 void run() {
   set_constants();
+  iter::between_terms = platform::let_interrupts_in;
   describe();
   ask_for_digits();
-  nwords = (ndigits - 1) / WORD_DIGITS + 1;
-  naccepted = nwords * WORD_DIGITS;
-  n = nwords + 1;
-  console(naccepted, " has been accepted.");
+  accept_counts(WORD_DIGITS);
+  console(counts.naccepted, " has been accepted.");
   open_files();
 
   read_clock(start_reading);  // the timed interval begins
-  console_formatted(DIMENSION, n);
-  write_or_stop(to_file(PI_TST, DIMENSION, n));
+  console_formatted(DIMENSION, counts.n);
+  write_or_stop(to_file(PI_TST, DIMENSION, counts.n));
   write_clock_record("Start time", start_reading);
 
   console("Calculating arctg(1/5).");
-  iter::arctg(A, T, P, n, 5);
-  list(ARCTG_5, A);
+  iter::arctg(A, T, P, counts.n, 5, series5);
+  list(ARCTG_5, A, listed_arctan5);
   console("Calculating arctg(1/239).");
-  iter::arctg(B, T, P, n, 239);
-  list(ARCTG_239, B);
+  iter::arctg(B, T, P, counts.n, 239, series239);
+  list(ARCTG_239, B, listed_arctan239);
 
   console("Calculating arctg(1/5)*4.");
-  iter::mp_mul(A, n, 4);
+  iter::mp_mul(A, counts.n, 4);
   console("Calculating arctg(1/5)*4-arctg(1/239).");
-  iter::mp_sub(A, B, n);
+  iter::mp_sub(A, B, counts.n);
   console("Calculating pi=(arctg(1/5)*4-arctg(1/239))*4.");
-  iter::mp_mul(A, n, 4);
+  iter::mp_mul(A, counts.n, 4);
   A[0] = A[0] % iter::BASE;  // only the decimals: "3." is part of the label
 
   read_clock(end_reading);  // the timed interval ends
@@ -234,11 +291,11 @@ void run() {
   write_or_stop(to_file(PI_TST, records::LIST_DIRECTED, std::string_view("Duration is"), duration,
                         std::string_view(" sec")));
 
-  list(PI, A);
-  verify_listings();
+  list(PI, A, listed_pi);
+  verify_result();
   verify_timing(duration);
   if (!has_bench_value(duration)) stop_run();
-  const float value = bench_value(naccepted, duration);
+  const float value = bench_value(counts.naccepted, duration);
   platform::check_floating_point_errors();
   if (!std::isfinite(value)) {
     refuse_value("The benchmark value is not a number; none is recorded.", STOP_WRONG_RESULT);

@@ -1,132 +1,140 @@
-// The computed listings against the true decimals.
+// The computed listings against the true decimals, exactly.
 //
-// The bounds. Read as an integer of n words, the program's series result is
-//   S_x = sum over j = 0..2K of (-1)^j T_j,   T_j = floor(BASE^n / ((2j+1) x^(2j+1))),
-// since the power vector's repeated divisions nest floors of exact quotients, so that each term
-// is truncated once and loses less than one unit of the guard word. The K + 1 added terms thus
-// make S_x smaller by less than K + 1 units, the K subtracted ones larger by less than K. The
-// series stops with its term 2K + 1, which for every n the program uses is below 0.02 units
-// (tests/data/series_lengths.txt), so the omitted tail lies in (-1, 0]. Hence S_x differs from
-// arctan(1/x) BASE^n by less than K + 1 units, K = L div 2 for the series length L; and pi - 3,
-// computed as 4 (4 S5 - S239) mod BASE^n with exact multiplications and subtraction, by less
-// than 16 (K5 + 1) + 4 (K239 + 1). The truth is held as its integer part P, so an integer
-// difference D = A - P in (-bound, bound] is what a right computation gives; anything else is
-// wrong. For 64000 digits the bounds are 22892 (arctan(1/5)), 6728 (arctan(1/239)) and 393184
-// units (pi), the last two words at most.
+// Read as an integer of n words, a series' result is S = sum over j = 0..2K of (-1)^j T_j with
+// T_j = floor(BASE^n / ((2j+1) x^(2j+1))): the power vector's repeated divisions nest floors of
+// exact quotients, so each term is truncated once. S thus differs from arctan(1/x) BASE^n by
+// what the floors cut off and by the terms left out, and the series works both out from the
+// remainders of its divisions (iter::SeriesTally::deviation). With the truth held as its
+// integer part P and its fraction F beyond word n, S - P = deviation + F is a whole number,
+// and a right calculation gives exactly that number: the check is equality, not a bound.
+// pi - 3 = 4 (4 S5 - S239) mod BASE^n is formed with exact steps, so its difference follows
+// from the two series' in whole numbers.
 #include "tu_mardo/verify.hpp"
+
+#include <cmath>
 
 #include "tu_mardo/truth.hpp"
 
 namespace tu_mardo {
 namespace {
 
-constexpr int32_t LOW_WORDS = 3;  // every bound fits in three words with room to spare
+// Words of the truth beyond word n that make up its fraction: 16 decimals, all a double holds.
+constexpr int32_t FRACTION_WORDS = 4;
 
-int64_t series_bound(int32_t n, int32_t x) { return iter::series_length(n, x) / 2 + 1; }
+struct Truth {
+  const uint16_t* words;
+  int32_t count;
+};
 
-// The first differing decimal (1-based) of two word vectors, or 0 if they do not differ.
-int32_t first_difference(const iter::Word* words, const uint16_t* truth, int32_t n) {
-  const int32_t base = iter::BASE;
-  for (int32_t i = 0; i < n; ++i) {
-    if (words[i] == truth[i]) continue;
-    // The first differing digit of the first differing word; a word outside 0..BASE-1 differs
-    // from its first digit on.
-    if (words[i] < 0 || words[i] >= base) return 4 * i + 1;
-    int32_t divisor = base / 10;
-    int32_t digit = 1;
-    while (divisor > 1 && words[i] / divisor % 10 == truth[i] / divisor % 10) {
-      divisor /= 10;
-      ++digit;
-    }
-    return 4 * i + digit;
+Truth truth_of(int32_t x) {
+  if (x == 5) return {ARCTAN5_TRUTH_WORDS, ARCTAN5_TRUTH_WORD_COUNT};
+  if (x == 239) return {ARCTAN239_TRUTH_WORDS, ARCTAN239_TRUTH_WORD_COUNT};
+  return {nullptr, 0};
+}
+
+// The truth's fraction beyond word n, in units of word n.
+bool fraction_beyond(const Truth& truth, int32_t n, double& fraction) {
+  if (truth.words == nullptr || n < 1 || truth.count < n + FRACTION_WORDS) return false;
+  fraction = 0.0;
+  for (int32_t i = n + FRACTION_WORDS - 1; i >= n; --i) {
+    fraction = (fraction + truth.words[i]) / iter::BASE;
   }
-  return 0;
+  return true;
+}
+
+bool whole(double value, int64_t& number) {
+  if (!std::isfinite(value) || std::fabs(value) > 1e15) return false;
+  const double nearest = std::round(value);
+  number = static_cast<int64_t>(nearest);
+  return std::fabs(value - nearest) <= WHOLE_TOLERANCE;
+}
+
+// Word i (0-based) of the truth plus D units of word n, modulo BASE^n, for every i from the
+// last up: `visit(i, word)`.
+template <class Visit>
+void each_expected_word(const uint16_t* truth, int32_t n, int64_t difference, Visit visit) {
+  const int64_t base = iter::BASE;
+  int64_t carry = difference;
+  for (int32_t i = n - 1; i >= 0; --i) {
+    const int64_t sum = truth[i] + carry;
+    int64_t word = sum % base;
+    if (word < 0) word += base;
+    carry = (sum - word) / base;
+    visit(i, static_cast<iter::Word>(word));
+  }
+}
+
+// The first differing decimal (1-based) of word i: a word outside 0..BASE-1 differs from its
+// first digit on.
+int32_t first_differing_decimal(int32_t i, iter::Word word, iter::Word expected) {
+  if (word < 0 || word >= iter::BASE) return 4 * i + 1;
+  int32_t divisor = iter::BASE / 10;
+  int32_t digit = 1;
+  while (divisor > 1 && word / divisor % 10 == expected / divisor % 10) {
+    divisor /= 10;
+    ++digit;
+  }
+  return 4 * i + digit;
 }
 
 }  // namespace
 
-int64_t result_bound(int32_t n) { return 16 * series_bound(n, 5) + 4 * series_bound(n, 239); }
+bool expected_arctangent_difference(const iter::SeriesTally& tally, int64_t& difference) {
+  double fraction = 0.0;
+  if (!fraction_beyond(truth_of(tally.x), tally.n, fraction)) return false;
+  return whole(tally.deviation + fraction, difference);
+}
 
-int64_t arctangent_bound(int32_t n, int32_t x) { return series_bound(n, x); }
+// 16 P5 - 4 P239 - P_pi - 3 BASE^n = F_pi - 16 F5 + 4 F239, a whole number since the truths
+// satisfy Machin's formula; pi - 3 = 16 (P5 + D5) - 4 (P239 + D239) mod BASE^n then lies
+// F_pi - 16 F5 + 4 F239 + 16 D5 - 4 D239 units above P_pi.
+bool expected_pi_difference(int32_t n, int64_t d5, int64_t d239, int64_t& difference) {
+  double pi = 0.0;
+  double arctan5 = 0.0;
+  double arctan239 = 0.0;
+  if (!fraction_beyond({PI_TRUTH_WORDS, PI_TRUTH_WORD_COUNT}, n, pi) ||
+      !fraction_beyond(truth_of(5), n, arctan5) || !fraction_beyond(truth_of(239), n, arctan239)) {
+    return false;
+  }
+  int64_t truths = 0;
+  if (!whole(pi - 16.0 * arctan5 + 4.0 * arctan239, truths)) return false;
+  difference = truths + 16 * d5 - 4 * d239;
+  return true;
+}
 
 Verdict check_words(const iter::Word* words, const uint16_t* truth, int32_t truth_words, int32_t n,
-                    int64_t bound) {
+                    int64_t difference) {
   Verdict verdict;
-  const int32_t base = iter::BASE;
-  bool normalised = n <= truth_words;
-  for (int32_t i = 0; i < n && normalised; ++i) normalised = words[i] >= 0 && words[i] < base;
-  if (normalised) {
-    // D = A - P mod BASE^n, word by word from the last with borrows. Its high words are all 0
-    // for a small positive D and all BASE - 1 for a small negative one.
-    const int32_t low = n < LOW_WORDS ? n : LOW_WORDS;
-    int64_t low_value = 0;
-    int64_t low_scale = 1;
-    bool high_zero = true;
-    bool high_full = true;
-    int32_t borrow = 0;
-    for (int32_t i = n - 1; i >= 0; --i) {
-      int32_t d = words[i] - truth[i] - borrow;
-      borrow = d < 0 ? 1 : 0;
-      if (d < 0) d += base;
-      if (i >= n - low) {
-        low_value += d * low_scale;
-        low_scale *= base;
-      } else {
-        high_zero = high_zero && d == 0;
-        high_full = high_full && d == base - 1;
-      }
-    }
-    // With no high words (n up to three) both hold: the nearer reading counts.
-    const bool positive = high_zero && (!high_full || low_value <= low_scale / 2);
-    verdict.small = high_zero || high_full;
-    verdict.difference = positive ? low_value : low_value - low_scale;
-    if (verdict.small && verdict.difference > -bound && verdict.difference <= bound) return verdict;
-  } else {
-    verdict.small = false;
+  if (n < 1 || n > truth_words) {
+    verdict.right = false;
+    return verdict;
   }
+  int32_t first = -1;
+  iter::Word expected_there = 0;
+  each_expected_word(truth, n, difference, [&](int32_t i, iter::Word expected) {
+    if (words[i] != expected) {
+      first = i;
+      expected_there = expected;
+    }
+  });
+  if (first < 0) return verdict;
   verdict.right = false;
-  if (n <= truth_words) verdict.first_wrong_decimal = first_difference(words, truth, n);
+  verdict.first_wrong_decimal = first_differing_decimal(first, words[first], expected_there);
   return verdict;
 }
 
-Verdict check_pi(const iter::Word* words, int32_t n) {
-  return check_words(words, PI_TRUTH_WORDS, PI_TRUTH_WORD_COUNT, n, result_bound(n));
+Verdict check_pi(const iter::Word* words, int32_t n, int64_t difference) {
+  return check_words(words, PI_TRUTH_WORDS, PI_TRUTH_WORD_COUNT, n, difference);
 }
 
-Verdict check_arctangent(const iter::Word* words, int32_t n, int32_t x) {
-  if (x == 5) {
-    return check_words(words, ARCTAN5_TRUTH_WORDS, ARCTAN5_TRUTH_WORD_COUNT, n,
-                       arctangent_bound(n, 5));
-  }
-  return check_words(words, ARCTAN239_TRUTH_WORDS, ARCTAN239_TRUTH_WORD_COUNT, n,
-                     arctangent_bound(n, 239));
+Verdict check_arctangent(const iter::Word* words, int32_t n, int32_t x, int64_t difference) {
+  const Truth truth = truth_of(x);
+  return check_words(words, truth.words, truth.count, n, difference);
 }
 
-// pi - 3 = 16 A5 - 4 B mod BASE^n, so 16 A5 = S = (pi - 3) + 4 B mod BASE^n, which fixes A5
-// modulo BASE^n / 16: words 2..n exactly and word 1 modulo 625. Of the sixteen values that
-// remain, the one next to the truth is taken: a fault of exactly a multiple of 1/16 in arctan(1/5)
-// is thus invisible here, as is a word outside 0..BASE-1 that the first multiplication by 4 put
-// right again (the listing showed it as asterisks).
-bool recover_arctan5(const iter::Word* pi, const iter::Word* arctan239, int32_t n,
-                     iter::Word* arctan5) {
-  const int32_t base = iter::BASE;
-  int32_t carry = 0;
-  for (int32_t i = n - 1; i >= 0; --i) {
-    const int32_t sum = pi[i] + 4 * arctan239[i] + carry;
-    arctan5[i] = sum % base;
-    carry = sum / base;
-  }
-  int32_t remainder = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const int32_t current = remainder * base + arctan5[i];
-    arctan5[i] = current / 16;
-    remainder = current % 16;
-  }
-  if (remainder != 0) return false;  // S is a multiple of 16 whenever pi and B are
-  constexpr int32_t STEP = 625;      // BASE^n / 16 in word 1
-  const int32_t truth = n <= ARCTAN5_TRUTH_WORD_COUNT ? ARCTAN5_TRUTH_WORDS[0] : 0;
-  while (arctan5[0] + STEP / 2 < truth) arctan5[0] += STEP;
-  return true;
+void expected_arctangent(int32_t n, int32_t x, int64_t difference, iter::Word* into) {
+  each_expected_word(truth_of(x).words, n, difference,
+                     [into](int32_t i, iter::Word word) { into[i] = word; });
 }
 
 }  // namespace tu_mardo

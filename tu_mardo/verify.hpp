@@ -7,29 +7,36 @@
 
 namespace tu_mardo {
 
-// How far the computed vector of n words may lie from the true decimals, in units of its last
-// (guard) word, when every step is right: for pi - 3, and for arctan(1/x), x = 5 or 239.
-int64_t result_bound(int32_t n);
-int64_t arctangent_bound(int32_t n, int32_t x);
+// How far a series' deviation, worked out from its remainders, may lie from a whole number:
+// far above the rounding of its few hundred thousand floating-point steps (below 1e-9), far
+// below what the smallest fault leaves (one unit of the power vector moves it by 1 / (2j+1),
+// above 1e-5).
+inline constexpr double WHOLE_TOLERANCE = 1e-7;
+
+// The difference D = S - P, in units of word n, between the n words S a right calculation of
+// arctan(1/x) gives (x = 5 or 239) and the integer part P of the truth: the tally's deviation
+// plus the truth's fraction beyond word n, a whole number. False when it does not come out
+// whole (a remainder, or the power the series divided, went wrong) or the truth is too short.
+bool expected_arctangent_difference(const iter::SeriesTally& tally, int64_t& difference);
+
+// D for pi - 3 = 4 (4 S5 - S239) mod BASE^n, from the two series' differences; false when the
+// truth is too short.
+bool expected_pi_difference(int32_t n, int64_t d5, int64_t d239, int64_t& difference);
 
 struct Verdict {
   bool right = true;
   int32_t first_wrong_decimal = 0;  // when not right: the first decimal that differs (0: none)
-  bool small = true;                // the words are normalised and D fits in three words
-  int64_t difference = 0;           // then D = A - P, in units of the last word
 };
 
-// The n words (word 1 first) against the truth as one whole number: right when every word lies
-// in 0..BASE-1 and the difference lies within the bound.
+// The n words (word 1 first) against the truth plus D units of word n, modulo BASE^n: right
+// when every word lies in 0..BASE-1 and they are exactly that number.
 Verdict check_words(const iter::Word* words, const uint16_t* truth, int32_t truth_words, int32_t n,
-                    int64_t bound);
-Verdict check_pi(const iter::Word* words, int32_t n);
-Verdict check_arctangent(const iter::Word* words, int32_t n, int32_t x);
+                    int64_t difference);
+Verdict check_pi(const iter::Word* words, int32_t n, int64_t difference);
+Verdict check_arctangent(const iter::Word* words, int32_t n, int32_t x, int64_t difference);
 
-// arctan(1/5) as the run listed it, worked out after the timed interval from pi - 3 and
-// arctan(1/239), which the run still holds: the multiplications that follow the listing would
-// otherwise have to keep a copy inside the interval. False when the two do not fit together.
-bool recover_arctan5(const iter::Word* pi, const iter::Word* arctan239, int32_t n,
-                     iter::Word* arctan5);
+// The n words of the truth plus D units of word n, modulo BASE^n: what a right calculation of
+// arctan(1/x) gives, as check_arctangent compares it.
+void expected_arctangent(int32_t n, int32_t x, int64_t difference, iter::Word* into);
 
 }  // namespace tu_mardo

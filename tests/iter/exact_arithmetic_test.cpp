@@ -2,14 +2,18 @@
 // extreme vectors, and arctg against the exact truncated series.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "big_vectors.hpp"
+#include "child_process.hpp"
 #include "fake_console.hpp"
 #include "iter/iter.hpp"
 #include "iter/kernels.hpp"
 #include "kernel_sets.hpp"
 #include "machin.hpp"
+#include "tu_mardo/verify.hpp"
 
 namespace {
 
@@ -115,6 +119,50 @@ TEST(ExactArctgTest, TheLastListedWordCanDifferByOneUnit) {
   }
   mpz_fdiv_q_ui(exact.get(), exact.get(), 10000 * 10000UL);  // drop the margin and the guard
   EXPECT_EQ(mpz_fdiv_ui(exact.get(), 10000), 3385u);
+}
+
+// arctan(1/x) BASE^n 10^30, from the series of exact floors summed until they vanish: short of
+// the truth by less than one unit for each term, that is by less than 10^-25 of a unit of word n.
+test::Big scaled_arctangent(int32_t n, int32_t x) {
+  test::Big power, term, sum;
+  mpz_ui_pow_ui(term.get(), 10, 30);
+  mpz_mul(power.get(), test::modulus(n).get(), term.get());
+  mpz_fdiv_q_ui(power.get(), power.get(), static_cast<unsigned long>(x));
+  for (unsigned long j = 0; mpz_sgn(power.get()) != 0; ++j) {
+    if (j > 0) mpz_fdiv_q_ui(power.get(), power.get(), static_cast<unsigned long>(x * x));
+    mpz_fdiv_q_ui(term.get(), power.get(), 2 * j + 1);
+    (j % 2 ? mpz_sub : mpz_add)(sum.get(), sum.get(), term.get());
+  }
+  return sum;
+}
+
+// How far each series says its result lies from arctan(1/x) BASE^n (worked out from the
+// remainders of its divisions) against how far it does lie, from the result and the truth in
+// exact arithmetic: for every vector of 2 to 501 words and a longer sample. The run's check
+// rounds the first to a whole number within WHOLE_TOLERANCE; the largest error is printed.
+TEST(ExactArctgTest, EachSeriesKnowsHowFarItLiesFromTheTruth) {
+  test::start_fake_console(false, false);
+  std::vector<int32_t> lengths;
+  for (int32_t n = 2; n <= 501; n += test::under_cpu_emulator() ? 7 : 1) lengths.push_back(n);
+  lengths.insert(lengths.end(), {1001, 4447});
+  test::Big scale;
+  mpz_ui_pow_ui(scale.get(), 10, 30);
+  double worst = 0.0;
+  for (int32_t n : lengths) {
+    for (int32_t x : {5, 239}) {
+      iter::SeriesTally tally;
+      test::Big difference = test::to_big(arctg(n, x, &tally));
+      mpz_mul(difference.get(), difference.get(), scale.get());
+      mpz_sub(difference.get(), difference.get(), scaled_arctangent(n, x).get());
+      const double deviation = mpz_get_d(difference.get()) / 1e30;
+      const double error = std::fabs(tally.deviation - deviation);
+      worst = std::max(worst, error);
+      ASSERT_LT(error, tu_mardo::WHOLE_TOLERANCE / 100) << "n " << n << " x " << x;
+      ASSERT_EQ(tally.n, n);
+      ASSERT_EQ(tally.terms, iter::series_length(n, x) / 2 * 2 + 1);
+    }
+  }
+  std::cout << "largest |predicted - exact deviation|: " << worst << " units" << std::endl;
 }
 
 }  // namespace

@@ -1,20 +1,28 @@
 // A test-only build of the program that computes wrongly on purpose: its word loops are the
-// real ones with the fault named by TU_MARDO_FAULT, so that the run's check of its result can
-// be seen to catch it. Faults: first_word and middle_word (one unit more in that word of the
-// result), above_bound and below_bound (the true value plus or minus the bound and one unit:
-// the smallest error the check must catch),
-// lost_carry (a carry lost in one addition of the series), dropped_division (one division
-// pass not made), non_normalised (word n/2 of pi - 3 holds 10000 more, the word before it one
-// less: the same number, a listing with asterisks), arctan239_up and arctan239_down (one unit
-// more or less in the last listed word of arctan(1/239)), arctan5_beyond_bound (arctan(1/5)
-// the truth plus its bound and one unit, which pi's bound still allows), division_by_zero (a
-// floating-point division by zero in the first multiplication, which traps or is flagged).
+// real ones with the fault named by TU_MARDO_FAULT, so that the run's checks can be seen to
+// catch it. Each fault is the nearest wrong run a check could miss:
+// - in pi - 3 (the second multiplication): first_word and middle_word (one unit more in that
+//   word), last_word_1 and last_word_9 (one and nine units more in the last listed word),
+//   non_normalised (word n/2 holds 10000 more, the word before it one less: the same number,
+//   listed with asterisks);
+// - in the series: lost_carry (a carry lost in one addition), dropped_division (one division
+//   pass not made), guard_bit (bit 12 of arctan(1/5)'s guard word flipped halfway), power_unit
+//   (one unit more in the power vector's last word near the end of arctan(1/5)), and at the last
+//   addition of a series: arctan5_last_word_1 and _9, arctan239_up, arctan239_down and
+//   arctan239_last_word_9 (units in the last listed word), arctan5_sixteenth (word 1 plus 625:
+//   16 times that is a whole BASE^n, so pi cannot tell), arctan5_out_of_range (word n/2 plus
+//   10000, the word before it minus one, which the next multiplication puts right);
+// - listed_byte: a word of arctan(1/239) one more while it is listed and put back before pi is
+//   formed (what was listed is not what the checks see);
+// - word_count and digit_count: a bit of the run's word count (its highest, which shortens it)
+//   or of its accepted digit count flipped as the calculation starts;
+// - division_by_zero: a floating-point division by zero in the first multiplication, which
+//   traps or is flagged.
 #include <cstdlib>
 #include <string>
 
 #include "iter/kernels.hpp"
-#include "tu_mardo/truth.hpp"
-#include "tu_mardo/verify.hpp"
+#include "tu_mardo/counts.hpp"
 
 namespace {
 
@@ -25,6 +33,9 @@ std::string fault;
 int multiplications = 0;
 int additions = 0;
 int divisions = 0;
+Word* listed_vector = nullptr;  // listed_byte: the word to put back, and its value
+int32_t listed_word = 0;
+Word listed_value = 0;
 
 // Adds `units` of word `word` (1-based) to the vector as one number; what carries out of word
 // 1 is dropped.
@@ -37,9 +48,18 @@ void add_units(Word* v, int32_t word, int64_t units) {
   }
 }
 
+void out_of_range(Word* v, int32_t n) {
+  v[n / 2] += 10000;
+  v[n / 2 - 1] -= 1;
+}
+
 volatile double zero = 0.0;
 
 void mul(Word* v, int32_t n, int32_t m, int32_t base) {
+  if (listed_vector != nullptr) {
+    listed_vector[listed_word] = listed_value;
+    listed_vector = nullptr;
+  }
   real->mul(v, n, m, base);
   if (multiplications == 0 && fault == "division_by_zero") {
     const volatile double infinite = 1.0 / zero;
@@ -48,15 +68,9 @@ void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   if (++multiplications != 2) return;  // the second multiplication gives pi - 3
   if (fault == "first_word") add_units(v, 1, 1);
   if (fault == "middle_word") add_units(v, n / 2 + 1, 1);
-  if (fault == "non_normalised") {
-    v[n / 2] += 10000;
-    v[n / 2 - 1] -= 1;
-  }
-  if (fault == "above_bound" || fault == "below_bound") {
-    for (int32_t i = 0; i < n; ++i) v[i] = tu_mardo::PI_TRUTH_WORDS[i];
-    const int64_t error = tu_mardo::result_bound(n) + 1;
-    add_units(v, n, fault == "above_bound" ? error : -error);
-  }
+  if (fault == "last_word_1") add_units(v, n - 1, 1);
+  if (fault == "last_word_9") add_units(v, n - 1, 9);
+  if (fault == "non_normalised") out_of_range(v, n);
 }
 
 // The last addition of each series gives its result: K of them for arctan(1/5), then K for
@@ -67,19 +81,46 @@ void add(Word* a, const Word* b, int32_t n, int32_t base) {
   if (additions == 3 && fault == "lost_carry") add_units(a, n / 2, -1);
   const int32_t k5 = iter::series_length(n, 5) / 2;
   const int32_t k239 = iter::series_length(n, 239) / 2;
-  if (additions == k5 && fault == "arctan5_beyond_bound") {
-    for (int32_t i = 0; i < n; ++i) a[i] = tu_mardo::ARCTAN5_TRUTH_WORDS[i];
-    add_units(a, n, tu_mardo::arctangent_bound(n, 5) + 1);
+  if (additions == k5 / 2 && fault == "guard_bit") a[n - 1] ^= 1 << 12;
+  if (additions == k5) {
+    if (fault == "arctan5_last_word_1") add_units(a, n - 1, 1);
+    if (fault == "arctan5_last_word_9") add_units(a, n - 1, 9);
+    if (fault == "arctan5_sixteenth") add_units(a, 1, 625);
+    if (fault == "arctan5_out_of_range") out_of_range(a, n);
   }
-  if (additions == k5 + k239 && fault == "arctan239_up") add_units(a, n - 1, 1);
-  if (additions == k5 + k239 && fault == "arctan239_down") add_units(a, n - 1, -1);
+  if (additions == k5 + k239) {
+    if (fault == "arctan239_up") add_units(a, n - 1, 1);
+    if (fault == "arctan239_down") add_units(a, n - 1, -1);
+    if (fault == "arctan239_last_word_9") add_units(a, n - 1, 9);
+    if (fault == "listed_byte") {
+      listed_vector = a;
+      listed_word = n / 3;
+      listed_value = a[listed_word];
+      a[listed_word] = (listed_value + 1) % 10000;
+    }
+  }
 }
 
 void sub(Word* a, const Word* b, int32_t n, int32_t base) { real->sub(a, b, n, base); }
 
-void div(Word* v, int32_t n, int32_t d, int32_t base) {
-  if (++divisions == 5 && fault == "dropped_division") return;
-  real->div(v, n, d, base);
+// Highest bit of a positive count.
+int32_t highest_bit(int32_t count) {
+  int32_t bit = 1;
+  while (bit <= count / 2) bit <<= 1;
+  return bit;
+}
+
+int32_t div(Word* v, int32_t n, int32_t d, int32_t base) {
+  ++divisions;
+  if (divisions == 1 && fault == "word_count")
+    tu_mardo::counts.n ^= highest_bit(tu_mardo::counts.n);
+  if (divisions == 1 && fault == "digit_count") tu_mardo::counts.naccepted ^= 1 << 11;
+  if (divisions == 5 && fault == "dropped_division") return 0;
+  const int32_t remainder = real->div(v, n, d, base);
+  // arctan(1/5) divides the power vector at divisions 2 + 4i and 4 + 4i of iteration i (from 0).
+  const int32_t k5 = iter::series_length(n, 5) / 2;
+  if (divisions == 2 + 4 * (k5 - 3) && fault == "power_unit") add_units(v, n, 1);
+  return remainder;
 }
 
 const iter::kernels::KernelSet FAULTY{"faulty", [] { return true; }, mul, add, sub, div};
