@@ -34,16 +34,40 @@ const char* error_text(int system_error);
 struct LocalTime {
   int64_t day = 0;         // a running day number: consecutive calendar days differ by one
   int32_t utc_offset = 0;  // seconds the local time is ahead of UTC at this instant
+  // Seconds the time of day shown lags the clock beyond the zone's offset: the leap seconds a
+  // zone of the "right/" kind counts, and the leap second itself, which is shown as 59.
+  int32_t leap_seconds = 0;
   int16_t hour = 0;
   int16_t minute = 0;
   int16_t second = 0;
   int16_t millisecond = 0;
   // A clock that no one sets, read at the same instant: nanoseconds from some fixed point. The
-  // run compares the two clocks' intervals to see whether the wall clock was changed.
+  // run compares the two clocks' intervals to see whether the wall clock was changed. The wall
+  // clock is read between two readings of it, taken again when something came between them;
+  // `monotonic_ns` is their middle and `uncertainty_ns` half their distance.
   int64_t monotonic_ns = 0;
+  int64_t uncertainty_ns = 0;
+  int64_t resolution_ns = 0;  // the step in which the wall clock reading moves, at least 1 ms
 };
 
+// Reads both clocks at one instant; every conversion comes after the readings.
 LocalTime local_time();
+
+// ---- Process time -----------------------------------------------------------------------
+
+// What the process did with its time, from some fixed point on, read at one instant: the
+// processor time it used (user and system), and the time it spent blocked in its own console
+// and file calls, which is the run's own work (a slow terminal). Over an interval of the
+// monotonic clock the rest is time the process did not have: it was stopped, or waited for a
+// processor, or (in a browser) its page was hidden. A blocking call during which the process
+// was stopped and continued counts as time it did not have.
+struct ProcessTime {
+  int64_t cpu_ns = 0;
+  int64_t blocked_ns = 0;
+  int64_t resolution_ns = 0;  // how coarse cpu_ns is
+};
+
+ProcessTime process_time();
 
 // ---- Process ----------------------------------------------------------------------------
 
@@ -93,9 +117,10 @@ bool interrupt_pending();
 // stream was given up for it).
 void act_on_interrupt();
 
-// A long calculation calls this between its steps. Where an interrupt cannot arrive by itself
-// (WebAssembly in a page: its Stop button is a message the program must stop to receive), it
-// lets one in now and then and ends the run by it; elsewhere it does nothing.
+// A long calculation calls this between its steps (the run hands it to the calculation). Where
+// an interrupt cannot arrive by itself (WebAssembly in a page: its Stop button is a message the
+// program must stop to receive), it lets one in now and then and ends the run by it; elsewhere
+// it does nothing.
 void let_interrupts_in();
 
 // Whether start-up armed the floating-point traps. Where the CPU or the C library cannot (most

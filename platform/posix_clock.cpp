@@ -2,7 +2,7 @@
 // for WebAssembly, whose C library gives the same calls (on JavaScript's clocks).
 #include <time.h>
 
-#include <chrono>
+#include <algorithm>
 
 #include "platform/platform.hpp"
 
@@ -19,31 +19,50 @@ int64_t day_number(int64_t year, int64_t month, int64_t day) {
   return era * 146097 + day_of_era - 719468;
 }
 
+int64_t nanoseconds(const timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Seconds since 1970 that a broken-down time shows, taken as UTC.
+int64_t shown_seconds(const tm& fields) {
+  return day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday) * 86400 +
+         fields.tm_hour * 3600 + fields.tm_min * 60 + fields.tm_sec;
+}
+
 }  // namespace
 
 LocalTime local_time() {
-  using namespace std::chrono;
-  const system_clock::duration since_epoch = system_clock::now().time_since_epoch();
-  const seconds whole = floor<seconds>(since_epoch);
-  const time_t clock_seconds = static_cast<time_t>(whole.count());
+  // The wall clock between two readings of the monotonic clock, again (a few times at most) if
+  // more than a millisecond came between them: a preemption, not the clocks.
+  constexpr int64_t CLOSE_NS = 1000000;
+  timespec before{}, wall{}, after{};
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    ::clock_gettime(CLOCK_MONOTONIC, &before);
+    ::clock_gettime(CLOCK_REALTIME, &wall);
+    ::clock_gettime(CLOCK_MONOTONIC, &after);
+    if (nanoseconds(after) - nanoseconds(before) <= CLOSE_NS) break;
+  }
+  const time_t clock_seconds = wall.tv_sec;
   tm fields{};
   tm utc{};
   ::localtime_r(&clock_seconds, &fields);
   ::gmtime_r(&clock_seconds, &utc);
   LocalTime time;
   time.day = day_number(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday);
-  const int64_t utc_day = day_number(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
-  time.utc_offset =
-      static_cast<int32_t>((time.day - utc_day) * 86400 + (fields.tm_hour - utc.tm_hour) * 3600 +
-                           (fields.tm_min - utc.tm_min) * 60 + (fields.tm_sec - utc.tm_sec));
+  time.utc_offset = static_cast<int32_t>(shown_seconds(fields) - shown_seconds(utc));
   time.hour = static_cast<int16_t>(fields.tm_hour);
   time.minute = static_cast<int16_t>(fields.tm_min);
   // A leap second shows as 60; the clock fields hold 0..59.
   time.second = static_cast<int16_t>(fields.tm_sec > 59 ? 59 : fields.tm_sec);
-  time.millisecond = static_cast<int16_t>(duration_cast<milliseconds>(since_epoch - whole).count());
-  timespec monotonic{};
-  ::clock_gettime(CLOCK_MONOTONIC, &monotonic);
-  time.monotonic_ns = static_cast<int64_t>(monotonic.tv_sec) * 1000000000 + monotonic.tv_nsec;
+  time.leap_seconds = static_cast<int32_t>(
+      static_cast<int64_t>(clock_seconds) -
+      (time.day * 86400 + time.hour * 3600 + time.minute * 60 + time.second - time.utc_offset));
+  time.millisecond = static_cast<int16_t>(wall.tv_nsec / 1000000);
+  time.monotonic_ns = nanoseconds(before) + (nanoseconds(after) - nanoseconds(before)) / 2;
+  time.uncertainty_ns = (nanoseconds(after) - nanoseconds(before) + 1) / 2;
+  timespec step{};
+  ::clock_getres(CLOCK_REALTIME, &step);
+  time.resolution_ns = std::max<int64_t>(nanoseconds(step), 1000000);
   return time;
 }
 

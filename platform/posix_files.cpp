@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/blocked_time.hpp"
 #include "platform/files.hpp"
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
@@ -230,6 +231,7 @@ IoResult file_info(FileHandle file, FileInfo& info) {
 }
 
 IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count) {
+  const BlockedCall blocked;
   count = 0;
   for (;;) {
     const ssize_t got = ::read(as_fd(file), buffer, capacity);
@@ -252,6 +254,7 @@ IoResult seek_file(FileHandle file, int64_t offset) {
 }
 
 IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
+  const BlockedCall blocked;
   struct stat status {};
   if (::fstat(as_fd(file), &status) != 0) return failed(errno);
   const int64_t end = offset + count;
@@ -282,12 +285,14 @@ IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
 }
 
 IoResult set_file_end(FileHandle file, int64_t offset) {
+  const BlockedCall blocked;
   if (!is_regular(as_fd(file))) return {};
   if (::ftruncate(as_fd(file), static_cast<off_t>(offset)) != 0) return failed(errno);
   return {};
 }
 
 IoResult sync_file(FileHandle file) {
+  const BlockedCall blocked;
   if (!is_regular(as_fd(file))) return {};
   while (::fsync(as_fd(file)) != 0) {
     if (errno != EINTR) return failed(errno);

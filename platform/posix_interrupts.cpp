@@ -14,6 +14,7 @@
 
 #include <cstring>
 
+#include "platform/blocked_time.hpp"
 #include "platform/exit_routine.hpp"
 #include "platform/platform.hpp"
 
@@ -37,6 +38,7 @@ volatile sig_atomic_t held = 0;  // nested holds
 volatile sig_atomic_t pending = 0;
 volatile sig_atomic_t ending = 0;
 volatile sig_atomic_t alarm_ignored = 0;  // the parent left SIGALRM ignored: only the nudge counts
+volatile sig_atomic_t continues = 0;      // SIGCONTs caught: the process was stopped
 
 const char* signal_name(int signal_number) {
   for (const Interrupt& interrupt : INTERRUPTS) {
@@ -111,7 +113,11 @@ HANDLER_ALIGNS_STACK void on_interrupt(int signal_number, siginfo_t* info, void*
   end_by_signal(signal_number);
 }
 
+void on_continue(int) { continues = continues + 1; }
+
 }  // namespace
+
+uint32_t continues_seen() { return static_cast<uint32_t>(continues); }
 
 void install_interrupt_handlers() {
   struct sigaction action {};
@@ -130,6 +136,13 @@ void install_interrupt_handlers() {
     if (ignored && interrupt.number != SIGALRM) continue;
     sigaction(interrupt.number, &action, nullptr);
   }
+  // A continue after a stop is counted, for the time the run did not have; the call it cut
+  // short goes on.
+  struct sigaction continued {};
+  continued.sa_handler = on_continue;
+  sigemptyset(&continued.sa_mask);
+  continued.sa_flags = SA_RESTART;
+  sigaction(SIGCONT, &continued, nullptr);
 }
 
 InterruptibleWait::InterruptibleWait() : held_before_(held) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "platform/blocked_time.hpp"
 #include "platform/platform.hpp"
 
 namespace platform::posix {
@@ -25,6 +26,7 @@ bool wait_until_ready(int fd, short events) {
 // ending) the stream is given up, else the write goes on. An interrupt that comes just before
 // the call is caught by the alarm the handler sets, so no write blocks for long once one came.
 int write_all(int fd, const char* bytes, std::size_t count) {
+  const BlockedCall blocked;
   while (count > 0) {
     const ssize_t done = ::write(fd, bytes, count);
     if (done < 0) {

@@ -27,7 +27,8 @@ int tu_mardo_is_terminal(int fd);  // standard input (0) or output (1) is a term
 int tu_mardo_terminal_utf8();      // the terminal shows UTF-8
 int tu_mardo_read_input(char* buffer, int capacity);  // count, 0 at the end, -1 failed, -2 Stop
 int tu_mardo_write(int fd, const char* bytes, int count);  // 0 or an errno
-int tu_mardo_yield();  // lets the Worker's messages in; 1 when a Stop came (node: never)
+int tu_mardo_yield();            // lets the Worker's messages in; 1 when a Stop came (node: never)
+double tu_mardo_time_away_ms();  // how long the page has been hidden in all (node: 0)
 }
 
 namespace platform {
@@ -94,6 +95,21 @@ void report_error(std::string_view text) {
 }
 
 const char* error_text(int system_error) { return std::strerror(system_error); }
+
+uint32_t continues_seen() { return 0; }
+
+// No processor time here: a page's Worker has the processor whenever its page is shown, so the
+// time the page was hidden is the time the run did not have. (Node's process time counts its
+// other threads too; there the run is taken to have had the processor throughout.)
+ProcessTime process_time() {
+  const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  ProcessTime time;
+  time.cpu_ns = now - static_cast<int64_t>(tu_mardo_time_away_ms() * 1e6);
+  time.resolution_ns = 1000000;
+  return time;
+}
 
 void start_up(bool) {
   install_interrupt_handlers();

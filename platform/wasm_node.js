@@ -48,4 +48,7 @@ mergeInto(LibraryManager.library, {
   tu_mardo_yield: function () {
     return 0;
   },
+  tu_mardo_time_away_ms: function () {
+    return 0;
+  },
 });

@@ -22,6 +22,9 @@ mergeInto(LibraryManager.library, {
     Module.output(fd, HEAPU8.slice(bytes, bytes + count));
     return 0;
   },
+  tu_mardo_time_away_ms: function () {
+    return Module.timeAway();
+  },
   tu_mardo_yield: function () {
     return Asyncify.handleAsync(function () {
       return Module.yieldToMessages().then(function (stopped) {

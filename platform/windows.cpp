@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/blocked_time.hpp"
 #include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
@@ -29,6 +30,7 @@ bool is_console(HANDLE handle) {
 
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
   const InterruptibleWait waiting;
+  const BlockedCall blocked;
   DWORD got = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
   if (::ReadFile(standard_handle(STD_INPUT_HANDLE), buffer, wanted, &got, nullptr)) return got;
@@ -41,6 +43,7 @@ int64_t read_standard_input(char* buffer, std::size_t capacity) {
 namespace windows {
 
 int write_all(HANDLE handle, const char* bytes, std::size_t count) {
+  const BlockedCall blocked;
   while (count > 0) {
     DWORD done = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
@@ -158,10 +161,28 @@ const char* error_text(int system_error) {
   return text;
 }
 
+int64_t monotonic_now_ns() {
+  LARGE_INTEGER counter{}, frequency{};
+  ::QueryPerformanceCounter(&counter);
+  ::QueryPerformanceFrequency(&frequency);
+  const int64_t ticks = counter.QuadPart;
+  const int64_t per_second = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+  return ticks / per_second * 1000000000 + ticks % per_second * 1000000000 / per_second;
+}
+
 LocalTime local_time() {
-  // One reading of the system clock, turned into local time with the zone's rules for it.
+  // The system clock between two readings of the performance counter, again (a few times at
+  // most) if more than a millisecond came between them; the conversion to local time after.
+  constexpr int64_t CLOSE_NS = 1000000;
   FILETIME utc_ticks;
-  ::GetSystemTimeAsFileTime(&utc_ticks);
+  int64_t before = 0;
+  int64_t after = 0;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    before = monotonic_now_ns();
+    ::GetSystemTimePreciseAsFileTime(&utc_ticks);
+    after = monotonic_now_ns();
+    if (after - before <= CLOSE_NS) break;
+  }
   SYSTEMTIME utc, now;
   ::FileTimeToSystemTime(&utc_ticks, &utc);
   if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &now)) now = utc;
@@ -180,15 +201,32 @@ LocalTime local_time() {
                             static_cast<int64_t>(universal.QuadPart / TICKS_PER_SECOND)));
   time.hour = static_cast<int16_t>(now.wHour);
   time.minute = static_cast<int16_t>(now.wMinute);
-  time.second = static_cast<int16_t>(now.wSecond);
+  // A leap second (where Windows shows one) as 59, and counted as lagging the clock.
+  time.second = static_cast<int16_t>(now.wSecond > 59 ? 59 : now.wSecond);
+  time.leap_seconds = now.wSecond > 59 ? 1 : 0;
   time.millisecond = static_cast<int16_t>(now.wMilliseconds);
-  LARGE_INTEGER counter{}, frequency{};
-  ::QueryPerformanceCounter(&counter);
-  ::QueryPerformanceFrequency(&frequency);
-  const int64_t ticks = counter.QuadPart;
-  const int64_t per_second = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
-  time.monotonic_ns =
-      ticks / per_second * 1000000000 + ticks % per_second * 1000000000 / per_second;
+  time.monotonic_ns = before + (after - before) / 2;
+  time.uncertainty_ns = (after - before + 1) / 2;
+  time.resolution_ns = 1000000;  // the milliseconds of SYSTEMTIME
+  return time;
+}
+
+uint32_t continues_seen() { return 0; }  // no stops and continues on Windows
+
+// The kernel charges processor time a clock tick at a time (15.625 ms by default).
+ProcessTime process_time() {
+  FILETIME created, exited, kernel, user;
+  ProcessTime time;
+  if (::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+    const auto ns = [](const FILETIME& t) {
+      return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) |
+                                  t.dwLowDateTime) *
+             100;
+    };
+    time.cpu_ns = ns(kernel) + ns(user);
+  }
+  time.blocked_ns = blocked_ns();
+  time.resolution_ns = 15625000;
   return time;
 }
 

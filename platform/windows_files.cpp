@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/blocked_time.hpp"
 #include "platform/files.hpp"
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
@@ -105,6 +106,7 @@ IoResult name_info(const char* name, FileInfo& info) {
 IoResult file_info(FileHandle file, FileInfo& info) { return info_of(as_handle(file), info); }
 
 IoResult read_file(FileHandle file, char* buffer, std::size_t capacity, std::size_t& count) {
+  const BlockedCall blocked;
   DWORD got = 0;
   count = 0;
   if (!::ReadFile(as_handle(file), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
@@ -129,6 +131,7 @@ IoResult seek_file(FileHandle file, int64_t offset) {
 }
 
 IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
+  const BlockedCall blocked;
   const HANDLE handle = as_handle(file);
   LARGE_INTEGER size{};
   if (!on_disk(handle) || !::GetFileSizeEx(handle, &size) || offset + count <= size.QuadPart) {
@@ -143,6 +146,7 @@ IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
 }
 
 IoResult set_file_end(FileHandle file, int64_t offset) {
+  const BlockedCall blocked;
   const HANDLE handle = as_handle(file);
   if (!on_disk(handle)) return {};
   // The end is set at the file pointer; the pointer goes back where it was afterwards.
@@ -159,6 +163,7 @@ IoResult set_file_end(FileHandle file, int64_t offset) {
 }
 
 IoResult sync_file(FileHandle file) {
+  const BlockedCall blocked;
   const HANDLE handle = as_handle(file);
   if (!on_disk(handle) || ::FlushFileBuffers(handle)) return {};
   return failed(::GetLastError());

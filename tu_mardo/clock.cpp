@@ -12,6 +12,13 @@ void read_clock(ClockReading& reading) {
   reading.day = now.day;
   reading.utc_offset = now.utc_offset;
   reading.monotonic_ns = now.monotonic_ns;
+  reading.uncertainty_ns = now.uncertainty_ns;
+  reading.resolution_ns = now.resolution_ns;
+  reading.leap_seconds = now.leap_seconds;
+  const platform::ProcessTime process = platform::process_time();
+  reading.cpu_ns = process.cpu_ns;
+  reading.blocked_ns = process.blocked_ns;
+  reading.cpu_resolution_ns = process.resolution_ns;
 }
 
 }  // namespace tu_mardo

@@ -248,6 +248,24 @@ void verify_timing(float duration) {
   }
 }
 
+// The value is the computer's only if the run had the processor for its interval.
+void verify_time_had() {
+  const TimeHad had = time_had(start_reading, end_reading);
+  if (value_counts(had)) return;
+  if (had.clocks_slow) {
+    refuse_value(
+        "The process used more processor time than the clocks counted; no benchmark value is "
+        "recorded.",
+        STOP_TIME_LOST);
+  }
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "The run was stopped or kept waiting for the processor for %.1f s of %.1f s; no "
+                "benchmark value is recorded.",
+                had.lost, had.interval);
+  refuse_value(line, STOP_TIME_LOST);
+}
+
 }  // namespace
 
 void run() {
@@ -295,6 +313,7 @@ void run() {
   verify_result();
   verify_timing(duration);
   if (!has_bench_value(duration)) stop_run();
+  verify_time_had();
   const float value = bench_value(counts.naccepted, duration);
   platform::check_floating_point_errors();
   if (!std::isfinite(value)) {

@@ -149,9 +149,18 @@ function run() {
       document.body.dataset.lastStatus = String(message.status);
     }
   };
-  worker.postMessage({type: 'start', files});
+  worker.postMessage({type: 'start', files, ...visibility()});
   terminal.focus();
 }
+
+// Whether the page is hidden, and since when, in the clock the Worker shares.
+function visibility() {
+  return {hidden: document.hidden, at: performance.timeOrigin + performance.now()};
+}
+
+document.addEventListener('visibilitychange', () => {
+  if (worker) worker.postMessage({type: 'visibility', ...visibility()});
+});
 
 function stop() {
   if (worker) worker.postMessage({type: 'stop'});

@@ -20,6 +20,24 @@ let waiting = null;  // the program's read, waiting for a line
 let stopped = false;
 let program = null;
 let startFiles = {};
+// How long the page was hidden while the program ran: a Worker of a hidden page is slowed
+// down, and that time counts against the run as time it did not have. The page sends the
+// instants in the clock both share (time origin plus performance.now()).
+let awayTotal = 0;
+let awaySince = null;
+
+function setHidden(hidden, at) {
+  const here = at - performance.timeOrigin;
+  if (hidden && awaySince === null) awaySince = here;
+  if (!hidden && awaySince !== null) {
+    awayTotal += Math.max(0, here - awaySince);
+    awaySince = null;
+  }
+}
+
+function timeAway() {
+  return awayTotal + (awaySince === null ? 0 : Math.max(0, performance.now() - awaySince));
+}
 
 function take(capacity) {
   const bytes = pending[0];
@@ -64,8 +82,11 @@ onmessage = (event) => {
     } else {
       startFiles[message.name] = message.bytes;
     }
+  } else if (message.type === 'visibility') {
+    setHidden(message.hidden, message.at);
   } else if (message.type === 'start') {
     startFiles = message.files;
+    setHidden(message.hidden, message.at);
     createTuMardo({
       noInitialRun: true,
       preRun: [(module) => {
@@ -91,6 +112,7 @@ onmessage = (event) => {
           channel.port2.postMessage(0);
         });
       },
+      timeAway,
       onExit: finish,
     }).then((module) => {
       program = module;

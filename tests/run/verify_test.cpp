@@ -228,7 +228,51 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"clock_set_forward", "", "10:00:00.00 11:00:00.50@36000.50", "1000", 905, CLOCK_SET,
                 0},
         Refused{"clock_set_back", "", "10:00:00.00 10:00:03.00@36004.50", "1000", 905, CLOCK_SET,
-                0}),
+                0},
+        // The process had the processor for 40.5 s of 90.5 (stopped, or starved by other
+        // programs); it used 181 s of processor time in 90.5 s (both clocks slowed).
+        Refused{"stopped_or_starved", "", "10:00:00.00 10:01:30.50c36040.50", "1000", 906,
+                "The run was stopped or kept waiting for the processor for 50.0 s of 90.5 s; no "
+                "benchmark value is recorded.",
+                0},
+        Refused{"clocks_slowed", "", "10:00:00.00 10:01:30.50c36181.00", "1000", 906,
+                "The process used more processor time than the clocks counted; ", 0}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+struct Honest {
+  std::string name;
+  std::string clock;
+  std::string duration;  // the duration record's number
+};
+
+// Names the case in test listings.
+void PrintTo(const Honest& c, std::ostream* os) { *os << c.name; }
+
+class HonestRunTest : public testing::TestWithParam<Honest> {};
+
+// Runs whose clocks only look disturbed record their value.
+TEST_P(HonestRunTest, RecordsItsValue) {
+  const Honest& c = GetParam();
+  test::ProgramRun run;
+  run.clock = c.clock;
+  test::write_file(run.path("tu_mardo.dat"), TABLE);
+  run.start("1000\n", test::Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  EXPECT_EQ(run.result.err, "");
+  EXPECT_NE(run.file("PI.Tst").find(" Duration is" + c.duration + " sec\r\n"), std::string::npos)
+      << run.file("PI.Tst");
+  EXPECT_EQ(run.file("tu_mardo.dat").size(), 68u);  // the name line with its value
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, HonestRunTest,
+    testing::Values(
+        // 80 of 90.5 s blocked writing to a console that reads slowly: the run's own work.
+        Honest{"slow_console_reader", "10:00:00.00 10:01:30.50c36010.00b80.00", "      90.500000"},
+        // Each reading's clocks 0.15 s apart (preempted between them), the wall clock 0.3 s on.
+        Honest{"split_reading", "10:00:00.00u0.15 10:00:10.30@36010.00u0.15", "      10.300000"},
+        // A leap second: the time of day moves one second, two passed.
+        Honest{"leap_second", "0/23:59:59.50 1/00:00:00.50L1@86401.50", "       2.000000"}),
     [](const auto& param_info) { return param_info.param.name; });
 
 }  // namespace

@@ -31,6 +31,7 @@ struct ChildOptions {
   int signal = 0;
   std::string signal_after;
   int signal_delay_ms = 0;
+  int continue_after_ms = 0;  // POSIX: SIGCONT this long after the signal (a SIGSTOP)
   // POSIX only: the terminal stops output (Ctrl-S typed, as with flow control) once the
   // output holds this; the size of the standard output pipe; a limit of CPU seconds.
   std::string stop_terminal_after;

@@ -113,6 +113,7 @@ void pump(int input_fd, bool close_input, int out_fd, int err_fd, pid_t child,
   const auto input_from = started + std::chrono::milliseconds(options.input_delay_ms);
   auto output_from = started + std::chrono::milliseconds(options.output_pause_ms);
   bool signalled = options.signal == 0;
+  bool continued = options.continue_after_ms == 0;
   bool stopped = options.stop_terminal_after.empty();
   auto seen_at = Clock::time_point::max();  // when `signal_after` appeared
   auto signalled_at = Clock::time_point::max();
@@ -193,6 +194,11 @@ void pump(int input_fd, bool close_input, int out_fd, int err_fd, pid_t child,
       } else {
         ::kill(child, options.signal);
       }
+    }
+    if (signalled && !continued &&
+        Clock::now() >= signalled_at + std::chrono::milliseconds(options.continue_after_ms)) {
+      continued = true;
+      ::kill(child, SIGCONT);
     }
   }
   if (signalled_at != Clock::time_point::max()) {
