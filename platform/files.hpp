@@ -5,7 +5,7 @@
 // library); the fault sweep's build of the program links an in-memory file system in their place
 // (tests/sweep/memory_files.cpp), which can fail or "crash" at any chosen call. Each function is
 // one kind of call for the sweep: open, look-up, info, read, write, seek, reserve, cut, sync,
-// lock, replace, close.
+// lock, unlock, replace, tidy, close.
 #pragma once
 
 #include <cstddef>
@@ -88,14 +88,24 @@ IoResult sync_file(FileHandle file);
 // IoFailure::busy; with it, the call waits, and an interrupt ends the run while it waits.
 // IoFailure::not_supported where the file system has no locks.
 IoResult lock_file(FileHandle file, bool writable, bool wait);
+// Gives the lock up, so that another run may take it while this one waits for another.
+IoResult unlock_file(FileHandle file);
 
 // Puts a new file in place of `name` in one step: the first `keep` bytes of the open file
-// followed by `bytes`, synced before it takes the name. `file` then is the new file, locked as
-// the old one was (whose handle is closed). IoFailure::not_supported where the name cannot be
-// replaced safely (a link, another owner, a directory the program cannot write, a system that
-// cannot rename over an open file); nothing is changed then.
+// followed by `bytes`, synced before it takes the name, and the name's new entry synced after.
+// `file` then is the new file, locked as the old one was (whose handle is closed), with the old
+// one's owner, group, permissions, access control lists and extended attributes.
+// IoFailure::not_supported, with nothing changed, wherever that cannot be done faithfully (a
+// link, another owner, attributes that cannot be copied, a directory the program cannot write, a
+// system that cannot rename over an open file) and wherever making the new file failed (no
+// room, no descriptor): the caller then writes the file in place. A failure after the new file
+// took the name (its entry could not be synced) leaves the new file in place and is reported.
 IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const char* bytes,
                       std::size_t count, bool locked);
+// Removes what replace_file left of `name` when a run was killed while it replaced it (the
+// program's own files, by the names it gives them; nothing else). Called with the file's lock
+// held, so that no other run is replacing it meanwhile.
+IoResult tidy_replacements(const char* name);
 
 IoResult close_file(FileHandle file);
 

@@ -5,7 +5,11 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -74,9 +78,12 @@ FileInfo info_of(const struct stat& status) {
   return info;
 }
 
-bool is_regular(int fd) {
+// Whether an open file is a regular file; a failed look is a failure, never a guess.
+IoResult regular_status(int fd, bool& regular) {
   struct stat status {};
-  return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  if (::fstat(fd, &status) != 0) return failed(errno);
+  regular = S_ISREG(status.st_mode);
+  return {};
 }
 
 // Locks that belong to the open file description (Linux) hold however the program's descriptors
@@ -135,13 +142,94 @@ int copy_start(int from, int to, int64_t count) {
   return 0;
 }
 
-// Whether a renamed file's name is on the disk: the directory synced (where it can be).
-void sync_directory() {
-  const int directory = ::open(".", O_RDONLY | O_CLOEXEC);
-  if (directory < 0) return;
-  (void)::fsync(directory);
-  ::close(directory);
+// The names replace_file gives its new files: ".<name>.<12 hex digits>.replacing", which no
+// one else uses; a leftover of a killed run has such a name and is a regular file of ours.
+constexpr const char REPLACING[] = ".replacing";
+constexpr std::size_t UNIQUE_DIGITS = 12;
+
+using ReplacementName = char[MAX_NAME + 32];
+
+bool is_replacement_of(const char* entry, const char* name) {
+  const std::size_t length = std::strlen(name);
+  const std::size_t suffix = sizeof REPLACING - 1;
+  if (std::strlen(entry) != 1 + length + 1 + UNIQUE_DIGITS + suffix || entry[0] != '.' ||
+      std::strncmp(entry + 1, name, length) != 0 || entry[1 + length] != '.' ||
+      std::strcmp(entry + 2 + length + UNIQUE_DIGITS, REPLACING) != 0) {
+    return false;
+  }
+  for (std::size_t i = 0; i < UNIQUE_DIGITS; ++i) {
+    const char c = entry[2 + length + i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
 }
+
+// Creates a new file of a name of its own, exclusively; -1 with errno set when none can be made.
+int create_replacement(const char* name, ReplacementName& into) {
+  static uint64_t counter = 0;
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
+                  (static_cast<uint64_t>(::getpid()) << 16);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    seed = (seed + ++counter) * 0x9e3779b97f4a7c15u;  // a new number each attempt
+    std::snprintf(into, sizeof into, ".%s.%012llx%s", name,
+                  static_cast<unsigned long long>(seed >> 16) & 0xffffffffffffull, REPLACING);
+    const int fd = ::open(into, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+#if defined(__linux__)
+// Gives the new file what the old one was: owner and group (a file created in a setgid directory
+// or by another member of the group gets other ones), permissions, and every extended attribute,
+// access control lists among them; attributes the new file got that the old one has not (a
+// directory's default list) go. 0, or the error that kept one of them from being copied.
+int copy_identity(int from, int to, const struct stat& old) {
+  struct stat fresh {};
+  if (::fstat(to, &fresh) != 0) return errno;
+  if ((fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid) &&
+      ::fchown(to, old.st_uid, old.st_gid) != 0) {
+    return errno;
+  }
+  if (::fchmod(to, old.st_mode & 07777) != 0) return errno;
+  static char names[65536];
+  static char fresh_names[65536];
+  static char value[65536];
+  ssize_t listed = ::flistxattr(from, names, sizeof names);
+  if (listed < 0) {
+    if (errno != ENOTSUP) return errno;
+    listed = 0;  // a file system without them
+  }
+  const ssize_t fresh_listed = ::flistxattr(to, fresh_names, sizeof fresh_names);
+  if (fresh_listed < 0 && errno != ENOTSUP) return errno;
+  for (ssize_t at = 0; at < fresh_listed;
+       at += static_cast<ssize_t>(std::strlen(fresh_names + at)) + 1) {
+    const char* attribute = fresh_names + at;
+    bool kept = false;
+    for (ssize_t i = 0; i < listed && !kept;
+         i += static_cast<ssize_t>(std::strlen(names + i)) + 1) {
+      kept = std::strcmp(names + i, attribute) == 0;
+    }
+    if (!kept && ::fremovexattr(to, attribute) != 0) return errno;
+  }
+  for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    const ssize_t size = ::fgetxattr(from, names + at, value, sizeof value);
+    if (size < 0) return errno;
+    if (::fsetxattr(to, names + at, value, static_cast<std::size_t>(size), 0) != 0) return errno;
+  }
+  // Permissions again: a list sets the group's bits, which the old file has as they are.
+  if (::fchmod(to, old.st_mode & 07777) != 0) return errno;
+  if (::fstat(to, &fresh) != 0) return errno;
+  if (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid ||
+      (fresh.st_mode & 07777) != (old.st_mode & 07777)) {
+    return EPERM;
+  }
+  return 0;
+}
+#endif
 
 }  // namespace
 
@@ -286,14 +374,18 @@ IoResult reserve_file(FileHandle file, int64_t offset, int64_t count) {
 
 IoResult set_file_end(FileHandle file, int64_t offset) {
   const BlockedCall blocked;
-  if (!is_regular(as_fd(file))) return {};
+  bool regular = false;
+  if (const IoResult looked = regular_status(as_fd(file), regular); !looked) return looked;
+  if (!regular) return {};
   if (::ftruncate(as_fd(file), static_cast<off_t>(offset)) != 0) return failed(errno);
   return {};
 }
 
 IoResult sync_file(FileHandle file) {
   const BlockedCall blocked;
-  if (!is_regular(as_fd(file))) return {};
+  bool regular = false;
+  if (const IoResult looked = regular_status(as_fd(file), regular); !looked) return looked;
+  if (!regular) return {};
   while (::fsync(as_fd(file)) != 0) {
     if (errno != EINTR) return failed(errno);
   }
@@ -304,34 +396,42 @@ IoResult lock_file(FileHandle file, bool writable, bool wait) {
   return lock_descriptor(as_fd(file), writable, wait);
 }
 
+IoResult unlock_file(FileHandle file) {
+  struct flock lock {};
+  lock.l_type = F_UNLCK;
+  lock.l_whence = SEEK_SET;
+  if (set_lock(as_fd(file), lock, false) != 0) return failed(errno);
+  return {};
+}
+
 IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const char* bytes,
                       std::size_t count, bool locked) {
+#if defined(__linux__)
   const int old = as_fd(file);
   struct stat open_status {
   }, named{};
   if (::fstat(old, &open_status) != 0) return failed(errno);
   // Only a plain file of the program's user is replaced: a rename would turn a link into a
   // file of its own, take the other names' content away, or change the owner.
-  if (std::strchr(name, '/') != nullptr || ::lstat(name, &named) != 0 || !S_ISREG(named.st_mode) ||
-      named.st_dev != open_status.st_dev || named.st_ino != open_status.st_ino ||
-      named.st_nlink != 1 || named.st_uid != ::geteuid()) {
+  if (std::strchr(name, '/') != nullptr) return IoResult{IoFailure::not_supported, 0};
+  if (::lstat(name, &named) != 0) return failed(errno);
+  if (!S_ISREG(named.st_mode) || named.st_dev != open_status.st_dev ||
+      named.st_ino != open_status.st_ino || named.st_nlink != 1 || named.st_uid != ::geteuid()) {
     return IoResult{IoFailure::not_supported, 0};
   }
-  char temporary[MAX_NAME + 32];
-  std::snprintf(temporary, sizeof temporary, "%s.replacing", name);
-  // A leftover of a run that was killed here: this run holds the file's lock, so no other run
-  // is writing it.
-  (void)::unlink(temporary);
-  const mode_t mode = named.st_mode & 07777;
-  const int fresh = ::open(temporary, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+  // Everything the rename needs comes first: the directory, to sync the new name, and the new
+  // file. Whatever fails before the rename leaves the old file alone, and it is written in
+  // place instead.
+  const int directory = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory < 0) return IoResult{IoFailure::not_supported, errno};
+  ReplacementName temporary;
+  const int fresh = create_replacement(name, temporary);
   if (fresh < 0) {
-    // A directory the program cannot write: the file is rewritten in place instead.
-    if (errno == EACCES || errno == EPERM || errno == EROFS) {
-      return IoResult{IoFailure::not_supported, errno};
-    }
-    return failed(errno);
+    const int error = errno;
+    ::close(directory);
+    return IoResult{IoFailure::not_supported, error};
   }
-  int error = ::fchmod(fresh, mode) != 0 ? errno : 0;
+  int error = copy_identity(old, fresh, open_status);
   if (error == 0) error = copy_start(old, fresh, keep);
   if (error == 0) error = posix::write_all(fresh, bytes, count);
   if (error == 0 && ::fsync(fresh) != 0) error = errno;
@@ -343,12 +443,41 @@ IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const ch
   if (error != 0) {
     ::close(fresh);
     (void)::unlink(temporary);
-    return failed(error);
+    ::close(directory);
+    if (interrupt_pending()) return failed(EINTR);
+    return IoResult{IoFailure::not_supported, error};
   }
-  sync_directory();
   ::close(old);
   file = fresh;
-  return {};
+  // The new file has the name; the name is on the disk once the directory is synced.
+  error = ::fsync(directory) != 0 ? errno : 0;
+  ::close(directory);
+  return error == 0 ? IoResult{} : failed(error);
+#else
+  // Elsewhere the extended attributes cannot be carried over: the file is written in place.
+  (void)file, (void)name, (void)keep, (void)bytes, (void)count, (void)locked;
+  return IoResult{IoFailure::not_supported, 0};
+#endif
+}
+
+IoResult tidy_replacements(const char* name) {
+  DIR* directory = ::opendir(".");
+  if (directory == nullptr) return failed(errno);
+  int error = 0;
+  errno = 0;
+  while (const dirent* entry = ::readdir(directory)) {
+    struct stat status {};
+    if (!is_replacement_of(entry->d_name, name)) continue;
+    if (::lstat(entry->d_name, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_uid != ::geteuid()) {
+      continue;
+    }
+    if (::unlink(entry->d_name) != 0 && error == 0) error = errno;
+    errno = 0;
+  }
+  if (errno != 0 && error == 0) error = errno;
+  ::closedir(directory);
+  return error == 0 ? IoResult{} : failed(error);
 }
 
 IoResult close_file(FileHandle file) {

@@ -183,9 +183,18 @@ IoResult lock_file(FileHandle file, bool writable, bool wait) {
   return failed(error);
 }
 
+IoResult unlock_file(FileHandle file) {
+  OVERLAPPED from_start{};
+  if (::UnlockFileEx(as_handle(file), 0, MAXDWORD, MAXDWORD, &from_start)) return {};
+  return failed(::GetLastError());
+}
+
 IoResult replace_file(FileHandle&, const char*, int64_t, const char*, std::size_t, bool) {
   return IoResult{IoFailure::not_supported, ERROR_NOT_SUPPORTED};
 }
+
+// replace_file makes no files here, so none is ever left behind.
+IoResult tidy_replacements(const char*) { return {}; }
 
 IoResult close_file(FileHandle file) {
   if (::CloseHandle(as_handle(file))) return {};

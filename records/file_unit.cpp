@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "platform/platform.hpp"
 #include "records/records.hpp"
@@ -82,15 +83,76 @@ bool name_to_open(std::string_view name, bool any_case, platform::NameBuffer& fo
   return true;
 }
 
+// Whether a unit has seen no output or input yet: its lock can be given up for a while, as
+// nothing of it depends on the file staying as it was.
+bool untouched(const FileUnit& unit) {
+  return unit.locked && unit.origin == 0 && unit.filled == 0 && !unit.holds_input && !unit.dirty &&
+         !unit.unsynced && !unit.past_end;
+}
+
+// Waits for `unit`'s lock without holding one another run may be waiting for: the locks of the
+// untouched units are given up for the wait and taken again after it without waiting; one that
+// another run took meanwhile becomes the one waited for, the others given up again. Two runs
+// whose files lead to each other's (PI.Tst to PI.OUT) thus never wait for each other.
+platform::IoResult wait_holding_nothing(FileUnit& unit, std::span<FileUnit> others) {
+  FileUnit* waiting_for = &unit;
+  for (;;) {
+    for (FileUnit& other : others) {
+      if (&other == waiting_for || !untouched(other)) continue;
+      if (const auto released = platform::unlock_file(other.handle); !released) return released;
+      other.locked = false;
+      other.lock_given_up = true;
+    }
+    if (&unit != waiting_for && unit.locked) {
+      if (const auto released = platform::unlock_file(unit.handle); !released) return released;
+      unit.locked = false;
+    }
+    const platform::IoResult waited =
+        platform::lock_file(waiting_for->handle, waiting_for->writable, true);
+    if (!waited) return waited;
+    waiting_for->locked = true;
+    waiting_for->lock_given_up = false;
+    FileUnit* busy = nullptr;
+    auto retake = [&busy](FileUnit& given_up) -> platform::IoResult {
+      const platform::IoResult taken =
+          platform::lock_file(given_up.handle, given_up.writable, false);
+      if (taken.failure == platform::IoFailure::busy) {
+        busy = &given_up;
+        return {};
+      }
+      if (taken) {
+        given_up.locked = true;
+        given_up.lock_given_up = false;
+      }
+      return taken;
+    };
+    if (!unit.locked) {
+      if (const auto taken = retake(unit); !taken) return taken;
+    }
+    for (FileUnit& other : others) {
+      if (busy != nullptr) break;
+      if (!other.lock_given_up) continue;
+      if (const auto taken = retake(other); !taken) return taken;
+    }
+    if (busy == nullptr) return {};
+    waiting_for = busy;
+  }
+}
+
+bool wait_reported = false;  // the wait is reported once a run
+
 // Takes the file's lock, waiting for another run that holds it. Where locks do not exist the
 // run goes on without one.
-int32_t take_lock(FileUnit& unit) {
+int32_t take_lock(FileUnit& unit, std::span<FileUnit> others) {
   platform::IoResult result = platform::lock_file(unit.handle, unit.writable, false);
   if (result.failure == platform::IoFailure::busy) {
-    char line[MAX_FILE_NAME + 64];
-    std::snprintf(line, sizeof line, "Waiting for the run that holds %s to end.", unit.name);
-    platform::report_error(line);
-    result = platform::lock_file(unit.handle, unit.writable, true);
+    if (!wait_reported) {
+      char line[MAX_FILE_NAME + 64];
+      std::snprintf(line, sizeof line, "Waiting for the run that holds %s to end.", unit.name);
+      platform::report_error(line);
+      wait_reported = true;
+    }
+    result = wait_holding_nothing(unit, others);
   }
   if (result) {
     unit.locked = true;
@@ -230,6 +292,9 @@ int32_t put_replacement_in_place(FileUnit& unit) {
   unit.replacing = false;
   unit.dirty = false;
   unit.filled = 0;
+  // What a run killed while it replaced the file left: gone before the next replacement. A
+  // failure here keeps the leftover for a later run and harms nothing.
+  (void)platform::tidy_replacements(unit.name);
   platform::FileInfo now;
   if (const auto result = platform::file_info(unit.handle, now); !result) {
     return fail(unit, result);
@@ -301,8 +366,10 @@ int32_t write_out(FileUnit& unit) {
 
 }  // namespace
 
+void file_units_start() { wait_reported = false; }
+
 int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const FileRules& rules,
-                  ConnectedElsewhere connected_elsewhere) {
+                  ConnectedElsewhere connected_elsewhere, std::span<FileUnit> others) {
   for (int attempt = 0;; ++attempt) {
     platform::NameBuffer found;
     if (!name_to_open(name, rules.any_case, found)) return STATUS_OPEN_FAILED;
@@ -322,7 +389,7 @@ int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const F
     } else if (connected_elsewhere(unit.identity)) {
       status = STATUS_FILE_CONNECTED;
     } else if (rules.exclusive && unit.identity.regular) {
-      status = take_lock(unit);
+      status = take_lock(unit, others);
       if (status == 0 && attempt < MAX_REOPENS && !name_still_leads_here(unit)) {
         (void)platform::close_file(unit.handle);
         continue;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "platform/files.hpp"
@@ -39,17 +40,18 @@ struct FileUnit {
   platform::FileHandle handle = -1;
   platform::FileInfo identity;  // which file it is, so that no other unit connects it too
   char buffer[BLOCK_SIZE];
-  int32_t filled = 0;        // bytes in the buffer: output not yet written, or the block read
-  int32_t next = 0;          // reading: the next byte of the block
-  int64_t origin = 0;        // file offset of buffer[0]
-  int64_t os_offset = -1;    // the system's file offset, -1 when unknown
-  int64_t size_at_end = -1;  // the file's size when a read last met its end
-  bool holds_input = false;  // the buffer holds a block read from the file
-  bool dirty = false;        // the buffer holds output not yet written
-  bool at_end = false;       // nothing follows the current position in the file
-  bool past_end = false;     // a read met the end of the file
-  bool writable = true;      // connected for writing
-  bool locked = false;       // holds the file's lock
+  int32_t filled = 0;          // bytes in the buffer: output not yet written, or the block read
+  int32_t next = 0;            // reading: the next byte of the block
+  int64_t origin = 0;          // file offset of buffer[0]
+  int64_t os_offset = -1;      // the system's file offset, -1 when unknown
+  int64_t size_at_end = -1;    // the file's size when a read last met its end
+  bool holds_input = false;    // the buffer holds a block read from the file
+  bool dirty = false;          // the buffer holds output not yet written
+  bool at_end = false;         // nothing follows the current position in the file
+  bool past_end = false;       // a read met the end of the file
+  bool writable = true;        // connected for writing
+  bool locked = false;         // holds the file's lock
+  bool lock_given_up = false;  // gave its lock up while another unit waits for one
   bool whole_or_nothing = false;
   bool replacing = false;  // whole-or-nothing output waits in the buffer to replace from origin
   bool unsynced = false;   // written since the last sync
@@ -66,16 +68,20 @@ struct TextField {
   int32_t width;  // field width, or -1 for the variable's length
 };
 
+// A new run: its first wait for a lock is reported again.
+void file_units_start();
+
 // Whether a file is connected to a unit already; one file is never connected to two.
 using ConnectedElsewhere = bool (*)(const platform::FileInfo& file);
 
 // Connects the unit: finds the name (without regard to case, if the rules say so), opens the
 // file, refuses one that another unit has (STATUS_FILE_CONNECTED), and takes its lock. A lock
-// that another process holds is waited for, after one line on standard error; a file system
-// without locks is used without, after one line. If the name was given to another file while
-// the run waited, that file is opened instead.
+// that another process holds is waited for, after one line on standard error (once a run),
+// with the locks of the `others` that have seen no output or input given up meanwhile; a file
+// system without locks is used without, after one line. If the name was given to another file
+// while the run waited, that file is opened instead.
 int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const FileRules& rules,
-                  ConnectedElsewhere connected_elsewhere);
+                  ConnectedElsewhere connected_elsewhere, std::span<FileUnit> others);
 
 // The unit a name leads to now, as file_open would find it; false when it leads to no file.
 bool file_identity(std::string_view name, bool any_case, platform::FileInfo& identity);

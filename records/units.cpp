@@ -321,6 +321,7 @@ void start_up(const platform::ConsoleStreams& streams) {
   for (int32_t i = 0; i < units_connected; ++i) (void)platform::close_file(units[i].handle);
   units_connected = 0;
   statement = Statement{};
+  detail::file_units_start();
   detail::console_start(streams);
   platform::register_exit_routine(close_all_units);
 }
@@ -338,7 +339,8 @@ int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view sta
   file_rules.any_case = rules.any_case;
   file_rules.exclusive = rules.exclusive;
   file_rules.whole_or_nothing = rules.whole_or_nothing;
-  const int32_t result = detail::file_open(slot, unit, file_name, file_rules, connected_elsewhere);
+  const int32_t result = detail::file_open(slot, unit, file_name, file_rules, connected_elsewhere,
+                                           std::span<FileUnit>(units, units_connected));
   if (result != 0) return result;
   ++units_connected;
   return 0;

@@ -4,12 +4,19 @@
 // must be hit exactly.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
 #include <thread>
 
 #include "child_process.hpp"
@@ -264,6 +271,51 @@ TEST(ConcurrentRunTest, ATableReplacedDuringTheWaitIsOpenedAgain) {
   EXPECT_EQ(test::read_file(table), EARLIER + table_line(tu_mardo::bench_value(4, 90.5f)));
 }
 
+// Two directories whose PI.OUT is the other's PI.Tst. A run that finds its second file locked
+// gives its first up while it waits (another process can take it meanwhile), so two such runs
+// never wait for each other; each says once that it waits, and both end.
+TEST(ConcurrentRunTest, RunsWhoseFilesLeadToEachOtherBothEnd) {
+  test::TempDir a, b;
+  ASSERT_EQ(::symlink(b.file("PI.Tst").c_str(), a.file("PI.OUT").c_str()), 0);
+  ASSERT_EQ(::symlink(a.file("PI.Tst").c_str(), b.file("PI.OUT").c_str()), 0);
+  test::write_file(b.file("PI.Tst"), "");
+  auto lock = [](const std::string& path, int& fd) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    return fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
+  };
+  int held_b = -1;
+  ASSERT_TRUE(lock(b.file("PI.Tst"), held_b));
+  test::ChildResult first, second;
+  auto start = [](const test::TempDir& dir, test::ChildResult& result) {
+    return std::thread([&dir, &result] {
+      test::ChildOptions options;
+      options.directory = dir.path();
+      options.input = "1000\n";
+      options.timeout_seconds = 60;
+      result = test::run_child(TU_MARDO_SCRIPTED_BINARY, options);
+    });
+  };
+  std::thread run_a = start(a, first);
+  const auto wait = std::chrono::milliseconds(test::under_cpu_emulator() ? 5000 : 1000);
+  std::this_thread::sleep_for(wait);
+  int taken_a = -1;
+  EXPECT_TRUE(lock(a.file("PI.Tst"), taken_a)) << "the waiting run still holds its PI.Tst";
+  ::close(taken_a);
+  std::thread run_b = start(b, second);
+  std::this_thread::sleep_for(wait);
+  ::close(held_b);
+  run_a.join();
+  run_b.join();
+  EXPECT_EQ(first.exit_code, 0) << first.err;
+  EXPECT_EQ(second.exit_code, 0) << second.err;
+  EXPECT_EQ(first.err, "Waiting for the run that holds PI.OUT to end.\n");
+  EXPECT_EQ(second.err.find("Waiting for the run that holds "), 0u) << second.err;
+  EXPECT_EQ(second.err.find('\n'), second.err.size() - 1) << second.err;
+}
+
 // ---- A table that cannot be rewritten safely --------------------------------------------
 
 TEST(TableSafetyTest, AFullFileSystemLeavesTheTableAsItWas) {
@@ -281,6 +333,156 @@ TEST(TableSafetyTest, AFullFileSystemLeavesTheTableAsItWas) {
   EXPECT_EQ(run.file("tu_mardo.dat"), table);
   EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
 }
+
+// A table whose update shrinks it (its last line is longer than the new one): the update puts
+// a new file in its place, or, where that cannot be done faithfully, writes it in place.
+const std::string SHRINKING = EARLIER + NAME_LINE + " " + std::string(100, '#') + "\r\n";
+
+// What a table is beside its bytes.
+struct Identity {
+  struct stat status {};
+  std::map<std::string, std::string> attributes;  // extended ones, access control lists among them
+  bool operator==(const Identity& other) const {
+    return status.st_uid == other.status.st_uid && status.st_gid == other.status.st_gid &&
+           status.st_mode == other.status.st_mode && attributes == other.attributes;
+  }
+};
+
+Identity identity_of(const std::string& path) {
+  Identity identity;
+  ::stat(path.c_str(), &identity.status);
+  char names[4096], value[4096];
+  const ssize_t listed = ::listxattr(path.c_str(), names, sizeof names);
+  for (ssize_t at = 0; at > -1 && at < listed;
+       at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    const ssize_t size = ::getxattr(path.c_str(), names + at, value, sizeof value);
+    identity.attributes[names + at] =
+        std::string(value, static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
+  }
+  return identity;
+}
+
+constexpr gid_t NONE = static_cast<gid_t>(-1);
+constexpr gid_t STAFF = 50;
+
+struct Kept {
+  std::string name;
+  gid_t group;            // the table's group (staff: 50), or -1 to leave it
+  bool acl;               // an entry for the user nobody
+  bool attribute;         // user.note
+  gid_t directory_group;  // a setgid directory of this group, or -1
+  bool unprivileged;      // the run as the user nobody, whose table it is
+  int open_files;         // a limit on descriptors, or 0
+};
+
+// Names the case in test listings.
+void PrintTo(const Kept& c, std::ostream* os) { *os << c.name; }
+
+class KeptIdentityTest : public testing::TestWithParam<Kept> {};
+
+// The table comes back with its bytes new and everything else as it was: owner, group,
+// permissions, access control list and extended attributes; the program leaves no file of its
+// own behind.
+TEST_P(KeptIdentityTest, AShrinkingUpdateKeepsWhatTheTableWas) {
+  const Kept& c = GetParam();
+  if (::geteuid() != 0) GTEST_SKIP() << "sets groups and owners: needs root";
+  if (c.open_files > 0 && test::under_cpu_emulator())
+    GTEST_SKIP() << "the emulator needs descriptors";
+  ProgramRun run;
+  run.clock = LONG_RUN;
+  const std::string table = run.path("tu_mardo.dat");
+  test::write_file(table, SHRINKING);
+  ASSERT_EQ(::chmod(table.c_str(), 0664), 0);
+  const std::string directory = table.substr(0, table.rfind('/'));
+  if (c.unprivileged) {
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_EQ(::chown(table.c_str(), nobody->pw_uid, static_cast<gid_t>(-1)), 0);
+    run.options.unprivileged = true;
+  }
+  if (c.group != NONE) {
+    ASSERT_EQ(::chown(table.c_str(), static_cast<uid_t>(-1), c.group), 0);
+  }
+  if (c.directory_group != NONE) {
+    ASSERT_EQ(::chown(directory.c_str(), static_cast<uid_t>(-1), c.directory_group), 0);
+    ASSERT_EQ(::chmod(directory.c_str(), 02777), 0);
+  }
+  if (c.attribute && ::setxattr(table.c_str(), "user.note", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "no extended attributes here";
+  }
+  if (c.acl && std::system(("setfacl -m u:nobody:rw " + table + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no setfacl (Debian's acl) or no access control lists here";
+  }
+  run.options.open_files_limit = c.open_files;
+  const Identity before = identity_of(table);
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  EXPECT_EQ(run.file("tu_mardo.dat"), EARLIER + table_line(tu_mardo::bench_value(4, 90.5f)));
+  const Identity after = identity_of(table);
+  EXPECT_TRUE(after == before) << "group " << after.status.st_gid << ", mode " << std::oct
+                               << after.status.st_mode << ", " << after.attributes.size()
+                               << " attributes";
+  std::set<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    entries.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(entries, (std::set<std::string>{"PI.OUT", "PI.Tst", "tu_mardo.dat"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, KeptIdentityTest,
+    testing::Values(Kept{"plain", NONE, false, false, NONE, false, 0},
+                    Kept{"group_acl_attribute", STAFF, true, true, NONE, false, 0},
+                    Kept{"setgid_directory", NONE, false, false, STAFF, false, 0},
+                    // The user's table of a group it is no member of: written in place.
+                    Kept{"other_group_unprivileged", STAFF, false, false, NONE, true, 0},
+                    // No descriptor for the directory, or none for the new file: in place.
+                    Kept{"six_descriptors", NONE, false, false, NONE, false, 6},
+                    Kept{"seven_descriptors", NONE, false, false, NONE, false, 7}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+struct Leftover {
+  std::string name;
+  std::string entry;  // a file or, ending in '/', a directory in the table's directory
+  bool removed;       // by the update
+};
+
+// Names the case in test listings.
+void PrintTo(const Leftover& c, std::ostream* os) { *os << c.name; }
+
+class LeftoverTest : public testing::TestWithParam<Leftover> {};
+
+// What a run killed while it replaced the table left is removed by the next update, growing or
+// shrinking; a file or directory of anyone else's stays, and never stands in the way.
+TEST_P(LeftoverTest, OnlyTheProgramsOwnGo) {
+  const Leftover& c = GetParam();
+  for (const std::string& before : {SHRINKING, EARLIER + "MY PC\r\n"}) {
+    ProgramRun run;
+    run.clock = LONG_RUN;
+    test::write_file(run.path("tu_mardo.dat"), before);
+    const bool directory = c.entry.back() == '/';
+    const std::string entry = run.path(directory ? c.entry.substr(0, c.entry.size() - 1) : c.entry);
+    if (directory) {
+      ASSERT_EQ(::mkdir(entry.c_str(), 0755), 0);
+    } else {
+      test::write_file(entry, "someone's\r\n");
+    }
+    run.start("4\n", Console::pipe);
+    EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+    EXPECT_EQ(run.file("tu_mardo.dat"), (before == SHRINKING ? EARLIER : EARLIER) +
+                                            table_line(tu_mardo::bench_value(4, 90.5f)));
+    EXPECT_EQ(test::file_exists(entry), !c.removed) << c.entry;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, LeftoverTest,
+    testing::Values(
+        Leftover{"own_leftover", ".tu_mardo.dat.0123456789ab.replacing", true},
+        Leftover{"users_file_of_the_old_name", "tu_mardo.dat.replacing", false},
+        Leftover{"users_file_of_another_table", ".other.dat.0123456789ab.replacing", false},
+        Leftover{"directory_of_the_own_name", ".tu_mardo.dat.0123456789ab.replacing/", false}),
+    [](const auto& param_info) { return param_info.param.name; });
 
 enum class Special { fifo, zero, urandom, null };
 

@@ -64,6 +64,17 @@ std::vector<std::string> emulator_command() {
   const int executable = ::open(program.c_str(), O_RDONLY | (emulator.empty() ? O_CLOEXEC : 0));
   if (options.unprivileged && !drop_privileges()) ::_exit(125);
   ::signal(SIGPIPE, SIG_DFL);
+  // The program starts with its three standard streams only, whatever the test process holds
+  // (CTest's own descriptors among them); and last, the harness needing descriptors up to here.
+  if (executable > STDERR_FILENO) {
+    ::close_range(STDERR_FILENO + 1, static_cast<unsigned>(executable) - 1, 0);
+    ::close_range(static_cast<unsigned>(executable) + 1, ~0u, 0);
+  }
+  if (options.open_files_limit > 0) {
+    rlimit limit{static_cast<rlim_t>(options.open_files_limit),
+                 static_cast<rlim_t>(options.open_files_limit)};
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
   if (!emulator.empty()) {
     // The emulator loads the program through the descriptor opened above.
     std::vector<std::string> words = emulator;

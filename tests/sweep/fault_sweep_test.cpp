@@ -56,7 +56,9 @@ const std::map<std::string, std::vector<std::string>> FAILURES = {
     {"cut", {"access_denied", "io_error"}},
     {"sync", {"io_error"}},
     {"lock", {"not_supported", "io_error", "interrupted"}},
+    {"unlock", {"io_error"}},
     {"replace", {"not_supported", "no_space", "io_error"}},
+    {"tidy", {"io_error"}},
     {"close", {"io_error"}},
 };
 

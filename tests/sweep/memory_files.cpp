@@ -2,7 +2,8 @@
 // tu_mardo_sweep, the build of the program that the fault sweep runs. It starts with the regular
 // files of the current directory, mirrors every change back to them at once, and at one chosen
 // call fails or "crashes", as TU_MARDO_FILE_FAULT says: "<kind> <k> <how>", the k-th call of that
-// kind (open, look-up, info, read, write, seek, reserve, cut, sync, lock, replace, close), and
+// kind (open, look-up, info, read, write, seek, reserve, cut, sync, lock, unlock, replace, tidy,
+// close), and
 //   no_space, too_large, io_error, access_denied, not_supported, interrupted: that failure, as
 //     the system gives it (a write that fails has written half its bytes; an interrupted call
 //     comes with a SIGINT, as when a signal cuts a blocked call short);
@@ -298,6 +299,19 @@ IoResult sync_file(FileHandle handle) {
 IoResult lock_file(FileHandle handle, bool, bool) {
   IoResult failure;
   if (faulted("lock", file_of(handle).name, failure)) return failure;
+  return {};
+}
+
+IoResult unlock_file(FileHandle handle) {
+  IoResult failure;
+  if (faulted("unlock", file_of(handle).name, failure)) return failure;
+  return {};
+}
+
+// The memory's replace_file leaves nothing behind.
+IoResult tidy_replacements(const char* name) {
+  IoResult failure;
+  if (faulted("tidy", name, failure)) return failure;
   return {};
 }
 

@@ -1,0 +1,252 @@
+// A library the call sweep preloads (LD_PRELOAD) into the real program: it stands between the
+// program and the C library's file calls, counts the calls of each kind, and at one chosen call
+// fails it with a system error or kills the process there, as TU_MARDO_CALL_FAULT says:
+// "<kind> <k> <errno name>|kill". TU_MARDO_CALL_COUNTS names a file that receives the count of
+// each kind, kept up to date at every call (a killed process leaves it right). Only the calls
+// the program makes through the library's entry points are seen; the C library's own internal
+// calls are not.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The kinds of call, in the order of the counts file.
+enum Kind {
+  OPEN,
+  READ,
+  WRITE,
+  PREAD,
+  LSEEK,
+  FALLOCATE,
+  FTRUNCATE,
+  FSYNC,
+  FSTAT,
+  STAT,
+  LSTAT,
+  FCNTL,
+  RENAME,
+  UNLINK,
+  CLOSE,
+  FCHMOD,
+  FCHOWN,
+  OPENDIR,
+  READDIR,
+  XATTR,
+  KINDS
+};
+constexpr const char* NAMES[KINDS] = {"open",      "read",      "write",   "pread",   "lseek",
+                                      "fallocate", "ftruncate", "fsync",   "fstat",   "stat",
+                                      "lstat",     "fcntl",     "rename",  "unlink",  "close",
+                                      "fchmod",    "fchown",    "opendir", "readdir", "xattr"};
+
+struct Error {
+  const char* name;
+  int number;
+};
+constexpr Error ERRORS[] = {
+    {"EIO", EIO},
+    {"ENOSPC", ENOSPC},
+    {"EDQUOT", EDQUOT},
+    {"EFBIG", EFBIG},
+    {"EMFILE", EMFILE},
+    {"ESTALE", ESTALE},
+    {"EINTR", EINTR},
+    {"ENOLCK", ENOLCK},
+    {"EACCES", EACCES},
+    {"EPERM", EPERM},
+    {"EOPNOTSUPP", EOPNOTSUPP},
+    {"EBUSY", EBUSY},
+    {"EOVERFLOW", EOVERFLOW},
+    {"EDEADLK", EDEADLK},
+    {"ENOTSUP", ENOTSUP},
+};
+
+int fault_kind = -1;
+long fault_call = 0;
+int fault_error = 0;  // 0: kill
+long* counts = nullptr;
+long own_counts[KINDS];
+
+template <class F>
+F real(const char* name) {
+  return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+__attribute__((constructor)) void start() {
+  counts = own_counts;
+  if (const char* path = std::getenv("TU_MARDO_CALL_COUNTS")) {
+    const auto open_real = real<int (*)(const char*, int, ...)>("open64");
+    const int fd = open_real(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0 && real<int (*)(int, off_t)>("ftruncate64")(fd, sizeof own_counts) == 0) {
+      void* shared = ::mmap(nullptr, sizeof own_counts, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      if (shared != MAP_FAILED) counts = static_cast<long*>(shared);
+    }
+  }
+  const char* fault = std::getenv("TU_MARDO_CALL_FAULT");
+  char kind[32] = {}, how[32] = {};
+  if (fault == nullptr || std::sscanf(fault, "%31s %ld %31s", kind, &fault_call, how) != 3) return;
+  for (int k = 0; k < KINDS; ++k) {
+    if (std::strcmp(kind, NAMES[k]) == 0) fault_kind = k;
+  }
+  for (const Error& error : ERRORS) {
+    if (std::strcmp(how, error.name) == 0) fault_error = error.number;
+  }
+}
+
+// Counts the call; true when it is the one to fail (errno is set then). The one to kill never
+// returns.
+bool fails(Kind kind) {
+  const long call = ++counts[kind];
+  if (kind != fault_kind || call != fault_call) return false;
+  if (fault_error == 0) ::raise(SIGKILL);
+  errno = fault_error;
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int open64(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+    va_list arguments;
+    va_start(arguments, flags);
+    mode = static_cast<mode_t>(va_arg(arguments, int));
+    va_end(arguments);
+  }
+  if (fails(OPEN)) return -1;
+  return real<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+  if (fails(READ)) return -1;
+  return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+}
+
+ssize_t write(int fd, const void* bytes, size_t count) {
+  if (fails(WRITE)) return -1;
+  return real<ssize_t (*)(int, const void*, size_t)>("write")(fd, bytes, count);
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
+  if (fails(PREAD)) return -1;
+  return real<ssize_t (*)(int, void*, size_t, off64_t)>("pread64")(fd, buffer, count, offset);
+}
+
+off64_t lseek64(int fd, off64_t offset, int whence) {
+  if (fails(LSEEK)) return -1;
+  return real<off64_t (*)(int, off64_t, int)>("lseek64")(fd, offset, whence);
+}
+
+int fallocate64(int fd, int mode, off64_t offset, off64_t length) {
+  if (fails(FALLOCATE)) return -1;
+  return real<int (*)(int, int, off64_t, off64_t)>("fallocate64")(fd, mode, offset, length);
+}
+
+int ftruncate64(int fd, off64_t length) {
+  if (fails(FTRUNCATE)) return -1;
+  return real<int (*)(int, off64_t)>("ftruncate64")(fd, length);
+}
+
+int fsync(int fd) {
+  if (fails(FSYNC)) return -1;
+  return real<int (*)(int)>("fsync")(fd);
+}
+
+int fstat64(int fd, struct stat64* status) {
+  if (fails(FSTAT)) return -1;
+  return real<int (*)(int, struct stat64*)>("fstat64")(fd, status);
+}
+
+int stat64(const char* path, struct stat64* status) {
+  if (fails(STAT)) return -1;
+  return real<int (*)(const char*, struct stat64*)>("stat64")(path, status);
+}
+
+int lstat64(const char* path, struct stat64* status) {
+  if (fails(LSTAT)) return -1;
+  return real<int (*)(const char*, struct stat64*)>("lstat64")(path, status);
+}
+
+int fcntl64(int fd, int command, ...) {
+  va_list arguments;
+  va_start(arguments, command);
+  void* argument = va_arg(arguments, void*);
+  va_end(arguments);
+  if (fails(FCNTL)) return -1;
+  return real<int (*)(int, int, ...)>("fcntl64")(fd, command, argument);
+}
+
+int rename(const char* from, const char* to) {
+  if (fails(RENAME)) return -1;
+  return real<int (*)(const char*, const char*)>("rename")(from, to);
+}
+
+int unlink(const char* path) {
+  if (fails(UNLINK)) return -1;
+  return real<int (*)(const char*)>("unlink")(path);
+}
+
+int close(int fd) {
+  if (fails(CLOSE)) {
+    real<int (*)(int)>("close")(fd);  // as on Linux: the descriptor is gone all the same
+    return -1;
+  }
+  return real<int (*)(int)>("close")(fd);
+}
+
+int fchmod(int fd, mode_t mode) {
+  if (fails(FCHMOD)) return -1;
+  return real<int (*)(int, mode_t)>("fchmod")(fd, mode);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+  if (fails(FCHOWN)) return -1;
+  return real<int (*)(int, uid_t, gid_t)>("fchown")(fd, owner, group);
+}
+
+DIR* opendir(const char* path) {
+  if (fails(OPENDIR)) return nullptr;
+  return real<DIR* (*)(const char*)>("opendir")(path);
+}
+
+struct dirent64* readdir64(DIR* directory) {
+  if (fails(READDIR)) return nullptr;
+  return real<struct dirent64* (*)(DIR*)>("readdir64")(directory);
+}
+
+ssize_t flistxattr(int fd, char* list, size_t size) {
+  if (fails(XATTR)) return -1;
+  return real<ssize_t (*)(int, char*, size_t)>("flistxattr")(fd, list, size);
+}
+
+ssize_t fgetxattr(int fd, const char* name, void* value, size_t size) {
+  if (fails(XATTR)) return -1;
+  return real<ssize_t (*)(int, const char*, void*, size_t)>("fgetxattr")(fd, name, value, size);
+}
+
+int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) {
+  if (fails(XATTR)) return -1;
+  return real<int (*)(int, const char*, const void*, size_t, int)>("fsetxattr")(fd, name, value,
+                                                                                size, flags);
+}
+
+int fremovexattr(int fd, const char* name) {
+  if (fails(XATTR)) return -1;
+  return real<int (*)(int, const char*)>("fremovexattr")(fd, name);
+}
+
+}  // extern "C"
