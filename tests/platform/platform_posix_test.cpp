@@ -72,6 +72,28 @@ TEST(PlatformTest, TheClockIsLocalTime) {
   EXPECT_LE(t.millisecond, 999);
 }
 
+// Each reading holds the wall clock and the monotonic clock of one instant: the monotonic
+// reading is CLOCK_MONOTONIC's (a clock that no one sets, so a stepped wall clock cannot move
+// it), the wall reading CLOCK_REALTIME's, and the two monotonic readings around it lie close.
+TEST(PlatformTest, AReadingTakesEachClockFromItsOwnSource) {
+  timespec before{}, after{}, wall{};
+  ::clock_gettime(CLOCK_MONOTONIC, &before);
+  const platform::LocalTime t = platform::local_time();
+  ::clock_gettime(CLOCK_MONOTONIC, &after);
+  ::clock_gettime(CLOCK_REALTIME, &wall);
+  const auto ns = [](const timespec& x) { return int64_t{x.tv_sec} * 1000000000 + x.tv_nsec; };
+  EXPECT_GE(t.monotonic_ns, ns(before));
+  EXPECT_LE(t.monotonic_ns, ns(after));
+  EXPECT_LT(t.uncertainty_ns, 1000000);
+  EXPECT_GE(t.resolution_ns, 1000000);
+  tm fields{};
+  const time_t seconds = wall.tv_sec;
+  ::localtime_r(&seconds, &fields);
+  const int64_t shown = (t.hour * 60 + t.minute) * 60 + t.second;
+  const int64_t now = (fields.tm_hour * 60 + fields.tm_min) * 60 + fields.tm_sec;
+  EXPECT_LE((now - shown + 86400) % 86400, 1);
+}
+
 // The zone's offset from UTC counts the day too: at any instant one of a zone 14 hours east and
 // one 12 hours west of UTC has another date than UTC.
 TEST(PlatformTest, TheOffsetFromUtcCountsTheDateToo) {

@@ -2,6 +2,9 @@
 // follows reading.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "fake_console.hpp"
 #include "records/records.hpp"
 #include "temp_dir.hpp"
@@ -201,6 +204,44 @@ TEST_F(FileReadingTest, AWholeOrNothingRewriteLeavesAFileThatChanged) {
   ASSERT_EQ(write_line("new"), 0);
   EXPECT_EQ(records::flush_unit(UNIT), 0);
   EXPECT_EQ(read_file("table"), "one\r\nnew\r\n");
+}
+
+// A whole-or-nothing rewrite must fit the block buffer with its line end: a record of 1022
+// bytes and CR LF do, one of 1023 is refused. A record that cannot fit must never make the
+// statement spin; where a child can be started, one that still runs after ten seconds fails.
+TEST_F(FileReadingTest, AWholeOrNothingRewriteMustFitTheBufferWithItsLineEnd) {
+  for (const int32_t length : {1021, 1022, 1023, 1500}) {
+    auto rewrite = [length] {
+      write_file("table", "one\r\ntwo\r\n");
+      records::UnitRules rules;
+      rules.whole_or_nothing = true;
+      if (records::open_unit(UNIT, "table", {}, {}, rules) != 0) return 1;
+      while (pass_record() == 0) {
+      }
+      if (records::rewind_unit(UNIT) != 0 || pass_record() != 0) return 2;
+      const std::string text(static_cast<std::size_t>(length), 'x');
+      int32_t status = write_line(text);
+      if (status == 0) status = records::flush_unit(UNIT);
+      records::close_all_units(0);
+      if (status == records::STATUS_RECORD_TOO_LONG) return 3;
+      return status == 0 && read_file("table") == "one\r\n" + text + "\r\n" ? 0 : 4;
+    };
+    const int expected = length <= 1022 ? 0 : 3;
+#if GTEST_HAS_DEATH_TEST
+    EXPECT_EXIT(
+        {
+          std::thread([] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::_Exit(99);
+          }).detach();
+          std::_Exit(rewrite());
+        },
+        testing::ExitedWithCode(expected), "")
+        << "a record of " << length << " bytes";
+#else
+    EXPECT_EQ(rewrite(), expected) << "a record of " << length << " bytes";
+#endif
+  }
 }
 
 // A repeat count gives each item its own A edit.

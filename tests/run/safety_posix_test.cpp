@@ -22,6 +22,7 @@
 #include "child_process.hpp"
 #include "fake_console.hpp"
 #include "platform/platform.hpp"
+#include "platform/posix_io.hpp"
 #include "records/records.hpp"
 #include "run_helpers.hpp"
 #include "safety_helpers.hpp"
@@ -195,6 +196,32 @@ TEST_F(InterruptMomentTest, ASignalInAStatementWaitsForItsEnd) {
   EXPECT_TRUE(ends_with(listing, "05980599\r\n"));
 }
 
+// A signal that comes while a statement holds interrupts, just before one of its writes blocks
+// (a pipe nobody reads): the alarm the handler set cuts the write short within a second, and the
+// run ends by the signal. (A child that still waits after ten seconds ends otherwise.)
+TEST_F(InterruptMomentTest, AWriteThatBlocksAfterAHeldSignalIsGivenUp) {
+  EXPECT_EXIT(
+      {
+        std::thread([] {
+          std::this_thread::sleep_for(std::chrono::seconds(10));
+          std::_Exit(99);
+        }).detach();
+        platform::start_up();
+        int ends[2];
+        if (::pipe(ends) != 0) std::_Exit(98);
+        ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
+        while (::write(ends[1], "x", 1) == 1) {
+        }
+        ::fcntl(ends[1], F_SETFL, 0);  // full, and a write now blocks
+        platform::hold_interrupts();
+        ::raise(SIGTERM);
+        (void)platform::posix::write_all(ends[1], "x", 1);
+        platform::release_interrupts();
+        std::_Exit(0);
+      },
+      testing::KilledBySignal(SIGTERM), "Ended by signal SIGTERM");
+}
+
 TEST_F(InterruptMomentTest, ASignalAfterTheTableUpdateKeepsTheNewLine) {
   test::write_file("tu_mardo.dat", EARLIER + "MY PC\r\n");
   EXPECT_EXIT(
@@ -208,6 +235,40 @@ TEST_F(InterruptMomentTest, ASignalAfterTheTableUpdateKeepsTheNewLine) {
       },
       testing::KilledBySignal(SIGINT), "Ended by signal SIGINT");
   EXPECT_EQ(test::read_file("tu_mardo.dat"), EARLIER + table_line(123.4567f));
+}
+
+// A signal the program's parent left ignored (nohup, a shell's background job) stays ignored:
+// a hang-up at the prompt does not end the run.
+TEST(IgnoredSignalTest, AHangUpTheParentIgnoredLeavesTheRunGoing) {
+  ProgramRun run;
+  run.options.ignored_signals = {SIGHUP};
+  run.options.signal = SIGHUP;
+  run.options.signal_after = "Enter number of digits";
+  run.options.input_delay_ms = 1500;
+  run.start("4\n", Console::pipe);
+  EXPECT_EQ(run.result.signal, 0);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  EXPECT_EQ(run.result.out, golden("run-4-pipe.stdout"));
+}
+
+// Ctrl-C while the run waits for another's lock ends the wait and the run, by the signal.
+TEST(ConcurrentRunTest, AnInterruptEndsTheWaitForALock) {
+  ProgramRun run;
+  const int fd = ::open(run.path("PI.Tst").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+  run.options.signal = SIGINT;
+  run.options.signal_after = "has been accepted.";
+  run.options.signal_delay_ms = 300;
+  run.options.timeout_seconds = 30;  // the lock stays held: a deaf wait ends only by the timeout
+  run.start("4\n", Console::pipe);
+  ::close(fd);
+  EXPECT_EQ(run.result.signal, SIGINT);
+  EXPECT_EQ(run.result.err,
+            "Waiting for the run that holds PI.Tst to end.\nEnded by signal SIGINT\n");
 }
 
 // ---- The table

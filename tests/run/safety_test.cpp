@@ -201,16 +201,22 @@ TEST_P(AliasTest, StopsBeforeWritingAnything) {
   EXPECT_EQ(run.file(c.target), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, AliasTest,
-                         testing::Values(Alias{"run_log_is_the_table", "PI.Tst", "tu_mardo.dat",
-                                               Link::hard, "Error opening Tu_Mardo.Dat", 1002},
-                                         Alias{"listing_is_the_run_log", "PI.OUT", "PI.Tst",
-                                               Link::symbolic, "Error opening Pi.Out", 1001},
-                                         Alias{"listing_is_the_run_log_hard", "PI.OUT", "PI.Tst",
-                                               Link::hard, "Error opening Pi.Out", 1001},
-                                         Alias{"table_is_the_listing", "tu_mardo.dat", "PI.OUT",
-                                               Link::symbolic, "Error opening Tu_Mardo.Dat", 1002}),
-                         [](const auto& param_info) { return param_info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Links, AliasTest,
+    testing::Values(Alias{"run_log_is_the_table", "PI.Tst", "tu_mardo.dat", Link::hard,
+                          "Error opening Tu_Mardo.Dat", 1002},
+                    Alias{"listing_is_the_run_log", "PI.OUT", "PI.Tst", Link::symbolic,
+                          "Error opening Pi.Out", 1001},
+                    Alias{"listing_is_the_run_log_hard", "PI.OUT", "PI.Tst", Link::hard,
+                          "Error opening Pi.Out", 1001},
+                    Alias{"table_is_the_listing", "tu_mardo.dat", "PI.OUT", Link::symbolic,
+                          "Error opening Tu_Mardo.Dat", 1002},
+                    // The table's name in another case is the table.
+                    Alias{"run_log_is_the_table_in_another_case", "PI.Tst", "Tu_Mardo.Dat",
+                          Link::hard, "Error opening Tu_Mardo.Dat", 1002},
+                    Alias{"table_in_another_case_is_the_listing", "TU_MARDO.DAT", "PI.OUT",
+                          Link::symbolic, "Error opening Tu_Mardo.Dat", 1002}),
+    [](const auto& param_info) { return param_info.param.name; });
 
 // ---- A file system without record locks --------------------------------------------------
 

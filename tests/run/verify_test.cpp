@@ -86,6 +86,9 @@ TEST(VerifyTest, OnlyTheExpectedNumberPasses) {
       unnormalised[static_cast<std::size_t>(n - 1)] += 10000;
       unnormalised[static_cast<std::size_t>(n - 2)] -= 1;
       EXPECT_FALSE(check_pi(unnormalised.data(), n, d).right) << "n " << n << " D " << d;
+      Words raised = words;  // one word BASE more: listed as asterisks
+      raised[static_cast<std::size_t>(n / 2)] += 10000;
+      EXPECT_FALSE(check_pi(raised.data(), n, d).right) << "n " << n << " D " << d;
     }
   }
 }

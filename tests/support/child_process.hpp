@@ -37,7 +37,8 @@ struct ChildOptions {
   std::string stop_terminal_after;
   int stdout_pipe_size = 0;
   int cpu_limit_seconds = 0;
-  int open_files_limit = 0;  // descriptors the program may have open at once (0: as it is)
+  int open_files_limit = 0;          // descriptors the program may have open at once (0: as it is)
+  std::vector<int> ignored_signals;  // POSIX: left ignored for the program, as nohup does
   bool stderr_closed = false;
   bool nonblocking = false;  // standard input and output in non-blocking mode
   int input_delay_ms = 0;    // the input is written only after this wait

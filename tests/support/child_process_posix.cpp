@@ -64,6 +64,7 @@ std::vector<std::string> emulator_command() {
   const int executable = ::open(program.c_str(), O_RDONLY | (emulator.empty() ? O_CLOEXEC : 0));
   if (options.unprivileged && !drop_privileges()) ::_exit(125);
   ::signal(SIGPIPE, SIG_DFL);
+  for (int ignored : options.ignored_signals) ::signal(ignored, SIG_IGN);
   // The program starts with its three standard streams only, whatever the test process holds
   // (CTest's own descriptors among them); and last, the harness needing descriptors up to here.
   if (executable > STDERR_FILENO) {

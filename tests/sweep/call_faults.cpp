@@ -1,10 +1,15 @@
 // A library the call sweep preloads (LD_PRELOAD) into the real program: it stands between the
 // program and the C library's file calls, counts the calls of each kind, and at one chosen call
 // fails it with a system error or kills the process there, as TU_MARDO_CALL_FAULT says:
-// "<kind> <k> <errno name>|kill". TU_MARDO_CALL_COUNTS names a file that receives the count of
-// each kind, kept up to date at every call (a killed process leaves it right). Only the calls
-// the program makes through the library's entry points are seen; the C library's own internal
-// calls are not.
+// "<kind> <k> <errno name>|kill", k a number or "all" (every call of the kind). Record locks are
+// a kind of their own ("lock"), apart from the other fcntl calls. TU_MARDO_CALL_APPEND
+// ("<kind> <k> <file> <text>") plays a program that takes no lock: it appends a line to the file
+// just before that call. TU_MARDO_CALL_COUNTS names a file that receives the count of each
+// kind, then three counts of what must never happen, kept up to date at every call (a killed
+// process leaves them right): a file closed with writes not synced, a file renamed with writes
+// not synced, a name replaced while no descriptor of the file it names holds a lock. Only the
+// calls the program makes through the library's entry points are seen; the C library's own
+// internal calls are not.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -23,33 +28,18 @@
 namespace {
 
 // The kinds of call, in the order of the counts file.
+// clang-format off
 enum Kind {
-  OPEN,
-  READ,
-  WRITE,
-  PREAD,
-  LSEEK,
-  FALLOCATE,
-  FTRUNCATE,
-  FSYNC,
-  FSTAT,
-  STAT,
-  LSTAT,
-  FCNTL,
-  RENAME,
-  UNLINK,
-  CLOSE,
-  FCHMOD,
-  FCHOWN,
-  OPENDIR,
-  READDIR,
-  XATTR,
-  KINDS
+  OPEN, READ, WRITE, PREAD, LSEEK, FALLOCATE, FTRUNCATE, FSYNC, FSTAT, STAT, LSTAT, FCNTL, LOCK,
+  RENAME, UNLINK, CLOSE, FCHMOD, FCHOWN, OPENDIR, READDIR, XATTR, KINDS
 };
-constexpr const char* NAMES[KINDS] = {"open",      "read",      "write",   "pread",   "lseek",
-                                      "fallocate", "ftruncate", "fsync",   "fstat",   "stat",
-                                      "lstat",     "fcntl",     "rename",  "unlink",  "close",
-                                      "fchmod",    "fchown",    "opendir", "readdir", "xattr"};
+constexpr const char* NAMES[KINDS] = {
+  "open", "read", "write", "pread", "lseek", "fallocate", "ftruncate", "fsync", "fstat", "stat",
+  "lstat", "fcntl", "lock", "rename", "unlink", "close", "fchmod", "fchown", "opendir", "readdir",
+  "xattr"};
+// clang-format on
+// What must never happen, counted after the kinds.
+enum Slip { CLOSED_UNSYNCED = KINDS, RENAMED_UNSYNCED, REPLACED_UNLOCKED, SLIPS_END };
 
 struct Error {
   const char* name;
@@ -74,10 +64,25 @@ constexpr Error ERRORS[] = {
 };
 
 int fault_kind = -1;
-long fault_call = 0;
+long fault_call = 0;  // 0: every call
 int fault_error = 0;  // 0: kill
+int append_kind = -1;
+long append_call = 0;
+char append_file[256];
+char append_text[256];
 long* counts = nullptr;
-long own_counts[KINDS];
+long own_counts[SLIPS_END];
+
+// What the program did with each descriptor it opened.
+constexpr int TRACKED = 1024;
+struct Tracked {
+  char path[256];
+  bool written;  // since the last sync
+  bool locked;
+};
+Tracked tracked[TRACKED];
+
+Tracked* track(int fd) { return fd >= 0 && fd < TRACKED ? &tracked[fd] : nullptr; }
 
 template <class F>
 F real(const char* name) {
@@ -94,25 +99,55 @@ __attribute__((constructor)) void start() {
       if (shared != MAP_FAILED) counts = static_cast<long*>(shared);
     }
   }
-  const char* fault = std::getenv("TU_MARDO_CALL_FAULT");
-  char kind[32] = {}, how[32] = {};
-  if (fault == nullptr || std::sscanf(fault, "%31s %ld %31s", kind, &fault_call, how) != 3) return;
-  for (int k = 0; k < KINDS; ++k) {
-    if (std::strcmp(kind, NAMES[k]) == 0) fault_kind = k;
+  const auto kind_of = [](const char* name) {
+    for (int k = 0; k < KINDS; ++k) {
+      if (std::strcmp(name, NAMES[k]) == 0) return k;
+    }
+    return -1;
+  };
+  char kind[32] = {}, call[32] = {}, how[32] = {};
+  if (const char* append = std::getenv("TU_MARDO_CALL_APPEND")) {
+    if (std::sscanf(append, "%31s %ld %255s %255[^\n]", kind, &append_call, append_file,
+                    append_text) == 4) {
+      append_kind = kind_of(kind);
+    }
   }
+  const char* fault = std::getenv("TU_MARDO_CALL_FAULT");
+  if (fault == nullptr || std::sscanf(fault, "%31s %31s %31s", kind, call, how) != 3) return;
+  fault_kind = kind_of(kind);
+  fault_call = std::strcmp(call, "all") == 0 ? 0 : std::atol(call);
   for (const Error& error : ERRORS) {
     if (std::strcmp(how, error.name) == 0) fault_error = error.number;
   }
+}
+
+void append_line() {
+  const int fd = real<int (*)(const char*, int, ...)>("open64")(append_file, O_WRONLY | O_APPEND);
+  if (fd < 0) return;
+  char line[300];
+  const int length = std::snprintf(line, sizeof line, "%s\r\n", append_text);
+  (void)real<ssize_t (*)(int, const void*, size_t)>("write")(fd, line, static_cast<size_t>(length));
+  real<int (*)(int)>("close")(fd);
 }
 
 // Counts the call; true when it is the one to fail (errno is set then). The one to kill never
 // returns.
 bool fails(Kind kind) {
   const long call = ++counts[kind];
-  if (kind != fault_kind || call != fault_call) return false;
+  if (kind == append_kind && call == append_call) append_line();
+  if (kind != fault_kind || (fault_call != 0 && call != fault_call)) return false;
   if (fault_error == 0) ::raise(SIGKILL);
   errno = fault_error;
   return true;
+}
+
+// A call that changed the file's bytes or size, once it is done.
+template <class Result>
+Result changed(int fd, Result result) {
+  if (result >= 0) {
+    if (Tracked* t = track(fd)) t->written = true;
+  }
+  return result;
 }
 
 }  // namespace
@@ -128,7 +163,13 @@ int open64(const char* path, int flags, ...) {
     va_end(arguments);
   }
   if (fails(OPEN)) return -1;
-  return real<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+  const int fd = real<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+  if (Tracked* t = track(fd)) {
+    std::snprintf(t->path, sizeof t->path, "%s", path);
+    t->written = false;
+    t->locked = false;
+  }
+  return fd;
 }
 
 ssize_t read(int fd, void* buffer, size_t count) {
@@ -138,7 +179,7 @@ ssize_t read(int fd, void* buffer, size_t count) {
 
 ssize_t write(int fd, const void* bytes, size_t count) {
   if (fails(WRITE)) return -1;
-  return real<ssize_t (*)(int, const void*, size_t)>("write")(fd, bytes, count);
+  return changed(fd, real<ssize_t (*)(int, const void*, size_t)>("write")(fd, bytes, count));
 }
 
 ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
@@ -153,17 +194,20 @@ off64_t lseek64(int fd, off64_t offset, int whence) {
 
 int fallocate64(int fd, int mode, off64_t offset, off64_t length) {
   if (fails(FALLOCATE)) return -1;
-  return real<int (*)(int, int, off64_t, off64_t)>("fallocate64")(fd, mode, offset, length);
+  return changed(
+      fd, real<int (*)(int, int, off64_t, off64_t)>("fallocate64")(fd, mode, offset, length));
 }
 
 int ftruncate64(int fd, off64_t length) {
   if (fails(FTRUNCATE)) return -1;
-  return real<int (*)(int, off64_t)>("ftruncate64")(fd, length);
+  return changed(fd, real<int (*)(int, off64_t)>("ftruncate64")(fd, length));
 }
 
 int fsync(int fd) {
   if (fails(FSYNC)) return -1;
-  return real<int (*)(int)>("fsync")(fd);
+  const int result = real<int (*)(int)>("fsync")(fd);
+  if (Tracked* t = track(fd); t != nullptr && result == 0) t->written = false;
+  return result;
 }
 
 int fstat64(int fd, struct stat64* status) {
@@ -186,13 +230,32 @@ int fcntl64(int fd, int command, ...) {
   va_start(arguments, command);
   void* argument = va_arg(arguments, void*);
   va_end(arguments);
-  if (fails(FCNTL)) return -1;
-  return real<int (*)(int, int, ...)>("fcntl64")(fd, command, argument);
+  const bool lock = command == F_SETLK || command == F_SETLKW || command == F_OFD_SETLK ||
+                    command == F_OFD_SETLKW;
+  if (fails(lock ? LOCK : FCNTL)) return -1;
+  const int result = real<int (*)(int, int, ...)>("fcntl64")(fd, command, argument);
+  if (Tracked* t = track(fd); t != nullptr && lock && result == 0) {
+    t->locked = static_cast<const struct flock*>(argument)->l_type != F_UNLCK;
+  }
+  return result;
 }
 
 int rename(const char* from, const char* to) {
   if (fails(RENAME)) return -1;
-  return real<int (*)(const char*, const char*)>("rename")(from, to);
+  bool held = false;
+  for (Tracked& t : tracked) {
+    if (std::strcmp(t.path, from) == 0 && t.written) ++counts[RENAMED_UNSYNCED];
+    if (std::strcmp(t.path, to) == 0 && t.locked) held = true;
+  }
+  if (!held) ++counts[REPLACED_UNLOCKED];
+  const int result = real<int (*)(const char*, const char*)>("rename")(from, to);
+  if (result == 0) {
+    for (Tracked& t : tracked) {
+      if (std::strcmp(t.path, to) == 0) t.path[0] = '\0';  // the old file has no name now
+      if (std::strcmp(t.path, from) == 0) std::snprintf(t.path, sizeof t.path, "%s", to);
+    }
+  }
+  return result;
 }
 
 int unlink(const char* path) {
@@ -201,6 +264,10 @@ int unlink(const char* path) {
 }
 
 int close(int fd) {
+  if (Tracked* t = track(fd)) {
+    if (t->written) ++counts[CLOSED_UNSYNCED];
+    *t = Tracked{};
+  }
   if (fails(CLOSE)) {
     real<int (*)(int)>("close")(fd);  // as on Linux: the descriptor is gone all the same
     return -1;
