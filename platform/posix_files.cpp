@@ -122,26 +122,6 @@ int64_t file_size_limit() {
   return static_cast<int64_t>(limit.rlim_cur);
 }
 
-// The first `count` bytes of one descriptor into another, which is at offset 0.
-int copy_start(int from, int to, int64_t count) {
-  static char block[65536];
-  for (int64_t at = 0; at < count;) {
-    if (interrupt_pending()) return EINTR;
-    const int64_t left = count - at;
-    const std::size_t want =
-        left < int64_t{sizeof block} ? static_cast<std::size_t>(left) : sizeof block;
-    const ssize_t got = ::pread(from, block, want, static_cast<off_t>(at));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (got == 0) return EIO;  // the file is shorter than it was
-    if (const int error = posix::write_all(to, block, static_cast<std::size_t>(got))) return error;
-    at += got;
-  }
-  return 0;
-}
-
 // The names replace_file gives its new files: ".<name>.<12 hex digits>.replacing", which no
 // one else uses; a leftover of a killed run has such a name and is a regular file of ours.
 constexpr const char REPLACING[] = ".replacing";
@@ -164,6 +144,7 @@ bool is_replacement_of(const char* entry, const char* name) {
   return true;
 }
 
+#if defined(__linux__)
 // Creates a new file of a name of its own, exclusively; -1 with errno set when none can be made.
 int create_replacement(const char* name, ReplacementName& into) {
   static uint64_t counter = 0;
@@ -182,7 +163,26 @@ int create_replacement(const char* name, ReplacementName& into) {
   return -1;
 }
 
-#if defined(__linux__)
+// The first `count` bytes of one descriptor into another, which is at offset 0.
+int copy_start(int from, int to, int64_t count) {
+  static char block[65536];
+  for (int64_t at = 0; at < count;) {
+    if (interrupt_pending()) return EINTR;
+    const int64_t left = count - at;
+    const std::size_t want =
+        left < int64_t{sizeof block} ? static_cast<std::size_t>(left) : sizeof block;
+    const ssize_t got = ::pread(from, block, want, static_cast<off_t>(at));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (got == 0) return EIO;  // the file is shorter than it was
+    if (const int error = posix::write_all(to, block, static_cast<std::size_t>(got))) return error;
+    at += got;
+  }
+  return 0;
+}
+
 // Gives the new file what the old one was: owner and group (a file created in a setgid directory
 // or by another member of the group gets other ones), permissions, and every extended attribute,
 // access control lists among them; attributes the new file got that the old one has not (a

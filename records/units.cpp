@@ -339,8 +339,9 @@ int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view sta
   file_rules.any_case = rules.any_case;
   file_rules.exclusive = rules.exclusive;
   file_rules.whole_or_nothing = rules.whole_or_nothing;
-  const int32_t result = detail::file_open(slot, unit, file_name, file_rules, connected_elsewhere,
-                                           std::span<FileUnit>(units, units_connected));
+  const int32_t result =
+      detail::file_open(slot, unit, file_name, file_rules, connected_elsewhere,
+                        std::span<FileUnit>(units, static_cast<std::size_t>(units_connected)));
   if (result != 0) return result;
   ++units_connected;
   return 0;
