@@ -18,8 +18,8 @@ void end_on_floating_point_error(const char* what) {
   report_error(what);
   // The trap comes from the program's own arithmetic, never from inside the C library, so
   // closing the units here keeps what the files were given.
-  run_exit_routine(1);
-  std::_Exit(1);
+  run_exit_routine(FLOATING_POINT_ERROR);
+  std::_Exit(FLOATING_POINT_ERROR);
 }
 
 void set_floating_point_traps_armed(bool armed) { traps_armed = armed; }

@@ -109,6 +109,18 @@ void start_up(bool arm_traps = true);
 void hold_interrupts();
 void release_interrupts();
 
+// Holds interrupts for its lifetime. Everything the program does outside the calculation that
+// calls into the C library (formatting, the time zone, files) does so inside such a hold: the
+// interrupt handler may then run the exit routine, which makes those calls too, at any other
+// instant.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() { hold_interrupts(); }
+  ~InterruptsHeld() { release_interrupts(); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+};
+
 // Whether an interrupt is pending or already ending the run: a call that was cut short or a long
 // pass is then given up.
 bool interrupt_pending();
@@ -122,6 +134,9 @@ void act_on_interrupt();
 // program must stop to receive), it lets one in now and then and ends the run by it; elsewhere
 // it does nothing.
 void let_interrupts_in();
+
+// The exit status of a floating-point error.
+inline constexpr int32_t FLOATING_POINT_ERROR = 1;
 
 // Whether start-up armed the floating-point traps. Where the CPU or the C library cannot (most
 // ARM cores, systems without the C library's extension), the run tests the sticky flags

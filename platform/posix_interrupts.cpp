@@ -57,7 +57,12 @@ void set_interrupts_blocked(int how) {
 // Interrupts whatever call blocks, a second from now.
 void nudge_later() { alarm(1); }
 
-// Only async-signal-safe calls from here on: it may run inside the handler.
+// It may run inside the handler, and the exit routine it runs formats and writes, which is no
+// async-signal-safe thing to do in general. It is safe here because the handler runs it only
+// where interrupts are not held, and the program holds them around every call into the C
+// library that keeps state or takes a lock (the record service's statements, the clock
+// readings, the formatting of the run's messages: platform::InterruptsHeld); what remains
+// outside a hold is the calculation's arithmetic and waits in system calls.
 [[noreturn]] void end_by_signal(int signal_number) {
   ending = 1;
   // Further signals only cut short a call that blocks the ending; so does the alarm.

@@ -368,7 +368,7 @@ int32_t write_out(FileUnit& unit) {
 
 void file_units_start() { wait_reported = false; }
 
-int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const FileRules& rules,
+int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const UnitRules& rules,
                   ConnectedElsewhere connected_elsewhere, std::span<FileUnit> others) {
   for (int attempt = 0;; ++attempt) {
     platform::NameBuffer found;

@@ -21,18 +21,12 @@
 #include <string_view>
 
 #include "platform/files.hpp"
+#include "records/records.hpp"
 
 namespace records::detail {
 
 inline constexpr int32_t BLOCK_SIZE = 1024;
 inline constexpr int32_t MAX_FILE_NAME = static_cast<int32_t>(platform::MAX_NAME);
-
-struct FileRules {
-  bool regular_file_only = false;  // a FIFO, a device or a socket does not open
-  bool any_case = false;           // a missing name takes the one file that differs in case only
-  bool exclusive = false;          // locked against other processes until closed; waited for
-  bool whole_or_nothing = false;   // output after reading replaces the rest in one step
-};
 
 struct FileUnit {
   int16_t number = 0;
@@ -80,7 +74,7 @@ using ConnectedElsewhere = bool (*)(const platform::FileInfo& file);
 // with the locks of the `others` that have seen no output or input given up meanwhile; a file
 // system without locks is used without, after one line. If the name was given to another file
 // while the run waited, that file is opened instead.
-int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const FileRules& rules,
+int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const UnitRules& rules,
                   ConnectedElsewhere connected_elsewhere, std::span<FileUnit> others);
 
 // The unit a name leads to now, as file_open would find it; false when it leads to no file.

@@ -32,35 +32,18 @@ inline constexpr UnitId DIGEST_ONLY = -100003;
 // Passed as the format of a list-directed statement.
 inline constexpr std::string_view LIST_DIRECTED{};
 
-// Positive statuses.
-inline constexpr int32_t STATUS_READ_FAILED = 6500;      // the file cannot be read
-inline constexpr int32_t STATUS_ACCESS_DENIED = 6421;    // cannot be shortened or written
-inline constexpr int32_t STATUS_NO_SPACE = 6422;         // no space left on the device
-inline constexpr int32_t STATUS_WRITE_FAILED = 6423;     // any other failed write or cut
-inline constexpr int32_t STATUS_INTERRUPTED = 6424;      // an interrupt cut the statement short
-inline constexpr int32_t STATUS_FILE_CHANGED = 6425;     // changed size since it was read
-inline constexpr int32_t STATUS_FILE_CONNECTED = 6426;   // the file is connected to another unit
-inline constexpr int32_t STATUS_OPEN_FAILED = 6416;      // the file cannot be opened or created
-inline constexpr int32_t STATUS_BAD_KEYWORD = 6417;      // an open keyword the service lacks
-inline constexpr int32_t STATUS_UNIT_IN_USE = 6418;      // the unit number is connected already
-inline constexpr int32_t STATUS_TOO_MANY_UNITS = 6419;   // all 61 units are connected
-inline constexpr int32_t STATUS_NOT_CONNECTED = 6420;    // output to a unit never opened
-inline constexpr int32_t STATUS_BAD_FORMAT = 6300;       // a format the service cannot use
-inline constexpr int32_t STATUS_BAD_ITEM = 6301;         // an item its descriptor cannot edit
-inline constexpr int32_t STATUS_TOO_MANY_ITEMS = 6302;   // more items than a statement holds
-inline constexpr int32_t STATUS_RECORD_TOO_LONG = 6303;  // a record beyond the record buffer
-inline constexpr int32_t STATUS_OUT_OF_ORDER = 6304;     // statement calls in the wrong order
-inline constexpr int32_t STATUS_BAD_INTEGER = 6101;      // console answer that is no integer
-inline constexpr int32_t STATUS_INTEGER_RANGE = 6102;    // outside the 32-bit range
-inline constexpr int32_t STATUS_LINE_TOO_LONG = 6103;    // beyond the console's 132 bytes
-inline constexpr int32_t STATUS_INPUT_FAILED = 6104;     // standard input cannot be read
+// Positive statuses, with their words (records/statuses.def).
+#define TU_MARDO_STATUS(name, number, words) inline constexpr int32_t name = number;
+#include "records/statuses.def"
+#undef TU_MARDO_STATUS
 
 // The failure a status stands for, in words.
 const char* status_text(int32_t status);
 
-// Exit statuses of the service's own failures.
-inline constexpr int32_t CONSOLE_FAILED = 902;    // a console statement failed
-inline constexpr int32_t WRITE_OUT_FAILED = 903;  // a file's last block could not be written
+// Exit statuses of the service's own failures: a console statement failed; a file could not be
+// written (the run's own write error ends with this status too).
+inline constexpr int32_t CONSOLE_FAILED = 902;
+inline constexpr int32_t WRITE_FAILED = 903;
 
 // Largest number of items in one statement: a listing of 16000 words, with room to spare.
 inline constexpr int32_t MAX_ITEMS = 16384;
@@ -130,7 +113,7 @@ void write_standard_output(std::string_view bytes);
 
 // The exit processing: writes out, syncs and closes every unit (a unit that an interrupt cut
 // short is only closed), then ends the console's line. Returns the exit status, turned into
-// WRITE_OUT_FAILED when a success would hide a file not wholly written.
+// WRITE_FAILED when a success would hide a file not wholly written.
 int32_t close_all_units(int32_t exit_status);
 
 }  // namespace records

@@ -50,12 +50,7 @@ int32_t units_connected = 0;
 // An interrupt that comes while the service changes a unit waits until the change is whole:
 // no half-rendered record reaches a file, and the exit processing finds every unit between
 // two statements.
-struct HeldInterrupts {
-  HeldInterrupts() { platform::hold_interrupts(); }
-  ~HeldInterrupts() { platform::release_interrupts(); }
-  HeldInterrupts(const HeldInterrupts&) = delete;
-  HeldInterrupts& operator=(const HeldInterrupts&) = delete;
-};
+using HeldInterrupts = platform::InterruptsHeld;
 
 bool connected_elsewhere(const platform::FileInfo& file) {
   for (int32_t i = 0; i < units_connected; ++i) {
@@ -193,15 +188,25 @@ int32_t begin_statement(UnitId unit, std::string_view format, bool want_status, 
   return 0;
 }
 
+// A call that belongs to no statement of its kind fails like any other: with no statement in
+// progress, none asked for a status, and the run ends.
+int32_t out_of_order() {
+  if (!statement.active) {
+    platform::report_error("Record error: statement calls out of order");
+    platform::exit_process(CONSOLE_FAILED);
+  }
+  return fail_early(STATUS_OUT_OF_ORDER);
+}
+
 int32_t add_item(const Item& item) {
-  if (!statement.active || statement.reading) return STATUS_OUT_OF_ORDER;
+  if (!statement.active || statement.reading) return out_of_order();
   if (statement.count == MAX_ITEMS) return fail_early(STATUS_TOO_MANY_ITEMS);
   items[statement.count++] = item;
   return 0;
 }
 
 int32_t add_read_item(const ReadItem& item) {
-  if (!statement.active || !statement.reading) return STATUS_OUT_OF_ORDER;
+  if (!statement.active || !statement.reading) return out_of_order();
   if (statement.count == MAX_READ_ITEMS) return fail_early(STATUS_TOO_MANY_ITEMS);
   read_items[statement.count++] = item;
   return 0;
@@ -270,51 +275,13 @@ const char* status_text(int32_t status) {
       return "done";
     case -1:
       return "end of file";
-    case STATUS_READ_FAILED:
-      return "the file cannot be read";
-    case STATUS_ACCESS_DENIED:
-      return "the file cannot be shortened or written: access denied";
-    case STATUS_NO_SPACE:
-      return "no space left on the device";
-    case STATUS_WRITE_FAILED:
-      return "the file cannot be written";
-    case STATUS_INTERRUPTED:
-      return "cut short by an interrupt";
-    case STATUS_FILE_CHANGED:
-      return "the file changed size since it was read";
-    case STATUS_FILE_CONNECTED:
-      return "the file is connected to another unit";
-    case STATUS_OPEN_FAILED:
-      return "the file cannot be opened or created";
-    case STATUS_BAD_KEYWORD:
-      return "an open keyword the service does not know";
-    case STATUS_UNIT_IN_USE:
-      return "the unit is connected already";
-    case STATUS_TOO_MANY_UNITS:
-      return "all 61 units are connected";
-    case STATUS_NOT_CONNECTED:
-      return "the unit is not connected";
-    case STATUS_BAD_FORMAT:
-      return "a format the service cannot use";
-    case STATUS_BAD_ITEM:
-      return "an item its edit descriptor cannot edit";
-    case STATUS_TOO_MANY_ITEMS:
-      return "more items than a statement holds";
-    case STATUS_RECORD_TOO_LONG:
-      return "a record longer than the record buffer";
-    case STATUS_OUT_OF_ORDER:
-      return "statement calls out of order";
-    case STATUS_BAD_INTEGER:
-      return "the answer is no integer";
-    case STATUS_INTEGER_RANGE:
-      return "the answer is outside the 32-bit range";
-    case STATUS_LINE_TOO_LONG:
-      return "the line is longer than the console's 132 bytes";
-    case STATUS_INPUT_FAILED:
-      return "standard input cannot be read";
-    default:
-      return "an unknown failure";
+#define TU_MARDO_STATUS(name, number, words) \
+  case name:                                 \
+    return words;
+#include "records/statuses.def"
+#undef TU_MARDO_STATUS
   }
+  return "not a status of the record service";
 }
 
 void start_up(const platform::ConsoleStreams& streams) {
@@ -334,13 +301,8 @@ int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view sta
   if (find_unit(unit) != nullptr) return STATUS_UNIT_IN_USE;
   if (units_connected == MAX_UNITS) return STATUS_TOO_MANY_UNITS;
   FileUnit& slot = units[units_connected];
-  detail::FileRules file_rules;
-  file_rules.regular_file_only = rules.regular_file_only;
-  file_rules.any_case = rules.any_case;
-  file_rules.exclusive = rules.exclusive;
-  file_rules.whole_or_nothing = rules.whole_or_nothing;
   const int32_t result =
-      detail::file_open(slot, unit, file_name, file_rules, connected_elsewhere,
+      detail::file_open(slot, unit, file_name, rules, connected_elsewhere,
                         std::span<FileUnit>(units, static_cast<std::size_t>(units_connected)));
   if (result != 0) return result;
   ++units_connected;
@@ -391,7 +353,7 @@ int32_t put_real32(float value) {
 
 int32_t end_write() {
   const HeldInterrupts held;
-  if (!statement.active || statement.reading) return STATUS_OUT_OF_ORDER;
+  if (!statement.active || statement.reading) return out_of_order();
   const int32_t status = statement.status != 0 ? statement.status : write_statement();
   return finish_statement(status);
 }
@@ -412,7 +374,7 @@ int32_t get_text(char* bytes, int32_t length) {
 
 int32_t end_read() {
   const HeldInterrupts held;
-  if (!statement.active || !statement.reading) return STATUS_OUT_OF_ORDER;
+  if (!statement.active || !statement.reading) return out_of_order();
   const int32_t status = statement.status != 0 ? statement.status : read_statement();
   return finish_statement(status);
 }
@@ -463,7 +425,7 @@ int32_t close_all_units(int32_t exit_status) {
   // is gone by design: its one line names the interrupt.
   if (console_lost && exit_status >= 0) report_console_failure();
   if (exit_status != 0) return exit_status;
-  if (file_lost) return WRITE_OUT_FAILED;
+  if (file_lost) return WRITE_FAILED;
   return console_lost ? CONSOLE_FAILED : 0;
 }
 

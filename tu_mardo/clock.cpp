@@ -4,6 +4,7 @@
 namespace tu_mardo {
 
 void read_clock(ClockReading& reading) {
+  const platform::InterruptsHeld held;  // the time zone's conversion keeps state
   const platform::LocalTime now = platform::local_time();
   reading.hour = now.hour;
   reading.minute = now.minute;

@@ -72,7 +72,7 @@ Listed listed_pi;
 
 [[noreturn]] void write_error() {
   console("Write error.");
-  stop_run(STOP_WRITE_FAILED);
+  stop_run(records::WRITE_FAILED);
 }
 
 // A write to PI.Tst or PI.OUT that did not succeed ends the run.
@@ -166,24 +166,32 @@ void open_files() {
   }
 }
 
-// A run that cannot vouch for its value records none: the table is not even opened.
-[[noreturn]] void refuse_value(const char* line, int32_t status) {
-  platform::report_error(line);
+// A run that cannot vouch for its value records none: the table is not even opened. The line is
+// formatted with interrupts held, as everything that calls into the C library is.
+template <class... Values>
+[[noreturn]] void refuse_value(int32_t status, const char* format, Values... values) {
+  char line[160];
+  if constexpr (sizeof...(Values) == 0) {
+    platform::report_error(format);
+  } else {
+    {
+      const platform::InterruptsHeld held;
+      std::snprintf(line, sizeof line, format, values...);
+    }
+    platform::report_error(line);
+  }
   stop_run(status);
 }
 
 [[noreturn]] void refuse_wrong(const char* what, int32_t first_wrong_decimal) {
-  char line[160];
   if (first_wrong_decimal > 0) {
-    std::snprintf(line, sizeof line,
-                  "The computed digits of %s are wrong from decimal %d on; no benchmark value is "
-                  "recorded.",
-                  what, static_cast<int>(first_wrong_decimal));
-  } else {
-    std::snprintf(line, sizeof line,
-                  "The computed digits of %s are wrong; no benchmark value is recorded.", what);
+    refuse_value(STOP_WRONG_RESULT,
+                 "The computed digits of %s are wrong from decimal %d on; no benchmark value is "
+                 "recorded.",
+                 what, static_cast<int>(first_wrong_decimal));
   }
-  refuse_value(line, STOP_WRONG_RESULT);
+  refuse_value(STOP_WRONG_RESULT,
+               "The computed digits of %s are wrong; no benchmark value is recorded.", what);
 }
 
 // The counts as the answer made them, and each series as long as they make it: the estimate
@@ -204,8 +212,8 @@ bool counts_are_the_answers() {
 // calculation gives (pi alone cannot tell a sixteenth in it, nor a word out of range).
 void verify_result() {
   if (!counts_are_the_answers()) {
-    refuse_value("The counts of the run disagree; no benchmark value is recorded.",
-                 STOP_WRONG_RESULT);
+    refuse_value(STOP_WRONG_RESULT,
+                 "The counts of the run disagree; no benchmark value is recorded.");
   }
   const int32_t n = counts.n;
   int64_t d5 = 0;
@@ -227,24 +235,22 @@ void verify_result() {
       {ARCTG_5, T, listed_arctan5}, {ARCTG_239, B, listed_arctan239}, {PI, A, listed_pi}};
   for (const auto& each : listings) {
     if (listed_as(each.listing, each.vector, each.listed)) continue;
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "The listed digits of %s are not the computed ones; no benchmark value is "
-                  "recorded.",
-                  each.listing.what);
-    refuse_value(line, STOP_WRONG_RESULT);
+    refuse_value(STOP_WRONG_RESULT,
+                 "The listed digits of %s are not the computed ones; no benchmark value is "
+                 "recorded.",
+                 each.listing.what);
   }
 }
 
 // The duration and the value are numbers, and the wall clock ran as a clock that no one sets.
 void verify_timing(float duration) {
   if (!std::isfinite(duration)) {
-    refuse_value("The duration is not a number; no benchmark value is recorded.",
-                 STOP_WRONG_RESULT);
+    refuse_value(STOP_WRONG_RESULT,
+                 "The duration is not a number; no benchmark value is recorded.");
   }
   if (!clock_agrees(start_reading, end_reading, duration)) {
-    refuse_value("The clock was changed during the run; no benchmark value is recorded.",
-                 STOP_CLOCK_CHANGED);
+    refuse_value(STOP_CLOCK_CHANGED,
+                 "The clock was changed during the run; no benchmark value is recorded.");
   }
 }
 
@@ -253,17 +259,14 @@ void verify_time_had() {
   const TimeHad had = time_had(start_reading, end_reading);
   if (value_counts(had)) return;
   if (had.clocks_slow) {
-    refuse_value(
-        "The process used more processor time than the clocks counted; no benchmark value is "
-        "recorded.",
-        STOP_TIME_LOST);
+    refuse_value(STOP_TIME_LOST,
+                 "The process used more processor time than the clocks counted; no benchmark "
+                 "value is recorded.");
   }
-  char line[160];
-  std::snprintf(line, sizeof line,
-                "The run was stopped or kept waiting for the processor for %.1f s of %.1f s; no "
-                "benchmark value is recorded.",
-                had.lost, had.interval);
-  refuse_value(line, STOP_TIME_LOST);
+  refuse_value(STOP_TIME_LOST,
+               "The run was stopped or kept waiting for the processor for %.1f s of %.1f s; no "
+               "benchmark value is recorded.",
+               had.lost, had.interval);
 }
 
 }  // namespace
@@ -317,7 +320,7 @@ void run() {
   const float value = bench_value(counts.naccepted, duration);
   platform::check_floating_point_errors();
   if (!std::isfinite(value)) {
-    refuse_value("The benchmark value is not a number; none is recorded.", STOP_WRONG_RESULT);
+    refuse_value(STOP_WRONG_RESULT, "The benchmark value is not a number; none is recorded.");
   }
   update_results_table(value);
 }

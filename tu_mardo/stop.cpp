@@ -21,8 +21,11 @@ void stop_run() { stop_with("Stop - Program terminated.\r\n", 0); }
 
 void stop_run(int32_t code) {
   char message[32];
-  const int length =
-      std::snprintf(message, sizeof message, "Return code %d\r\n", static_cast<int>(code));
+  int length = 0;
+  {
+    const platform::InterruptsHeld held;  // formatting is no call for a handler to cut into
+    length = std::snprintf(message, sizeof message, "Return code %d\r\n", static_cast<int>(code));
+  }
   stop_with(std::string_view(message, static_cast<std::size_t>(length)), code);
 }
 

@@ -3,18 +3,28 @@
 
 #include <cstdint>
 
+#include "platform/platform.hpp"
+#include "records/records.hpp"
+
 namespace tu_mardo {
 
-// Stop codes, which are also the exit statuses.
-inline constexpr int32_t STOP_READ_FAILED = 901;    // the digit count cannot be read
-inline constexpr int32_t STOP_WRITE_FAILED = 903;   // a write to PI.Tst or PI.OUT failed
-inline constexpr int32_t STOP_WRONG_RESULT = 904;   // a listing is wrong, or a time no number
-inline constexpr int32_t STOP_CLOCK_CHANGED = 905;  // the wall clock was set during the run
-inline constexpr int32_t STOP_TIME_LOST = 906;      // the run did not have the processor
-inline constexpr int32_t STOP_TABLE_FAILED = 912;   // tu_mardo.dat cannot be read or written
-inline constexpr int32_t STOP_OPEN_PI_TST = 1000;
-inline constexpr int32_t STOP_OPEN_PI_OUT = 1001;
-inline constexpr int32_t STOP_OPEN_TABLE = 1002;
+// Stop codes, which are also the exit statuses (tu_mardo/stop_codes.def). A write to PI.Tst or
+// PI.OUT that fails stops with the record service's records::WRITE_FAILED, 903.
+#define TU_MARDO_STOP(name, code) inline constexpr int32_t name = code;
+#include "tu_mardo/stop_codes.def"
+#undef TU_MARDO_STOP
+
+// Every status the program ends with (but an interrupt's, which is the signal's): a normal end,
+// a floating-point error, the record service's failures and the stop codes.
+inline constexpr int32_t EXIT_STATUSES[] = {
+    0,
+    platform::FLOATING_POINT_ERROR,
+    records::CONSOLE_FAILED,
+    records::WRITE_FAILED,
+#define TU_MARDO_STOP(name, code) name,
+#include "tu_mardo/stop_codes.def"
+#undef TU_MARDO_STOP
+};
 
 // "Stop - Program terminated." and exit status 0.
 [[noreturn]] void stop_run();

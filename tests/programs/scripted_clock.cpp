@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.hpp"
 #include "tu_mardo/clock.hpp"
 
 namespace tu_mardo {
@@ -32,6 +33,7 @@ int64_t nanoseconds(double seconds) { return static_cast<int64_t>(seconds * 1e9 
 }  // namespace
 
 void read_clock(ClockReading& reading) {
+  const platform::InterruptsHeld held;  // as the real clock: sscanf keeps state
   static const char* script = nullptr;
   static int taken = 0;
   if (script == nullptr) {

@@ -51,7 +51,7 @@ TEST_F(FileUnitPosixTest, ALostTailAtExitIsReportedAndFailsTheRun) {
   ASSERT_EQ(records::open_unit(8, "PI.OUT"), 0);
   ASSERT_EQ(write_record(8, "tail"), 0);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(records::close_all_units(0), records::WRITE_OUT_FAILED);
+  EXPECT_EQ(records::close_all_units(0), records::WRITE_FAILED);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error writing PI.OUT: No space left on device\n");
 }

@@ -1,9 +1,13 @@
 // The program's own statement helpers keep the record service's contract: a statement without
 // status that fails ends the run with its line, whichever call fails; one with status returns
-// the failure.
+// the failure. And every exit status the program declares is in the README.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "child_process.hpp"
@@ -11,6 +15,7 @@
 #include "records/records.hpp"
 #include "temp_dir.hpp"
 #include "tu_mardo/statements.hpp"
+#include "tu_mardo/stop.hpp"
 
 namespace {
 
@@ -38,6 +43,41 @@ TEST(StatementsTest, AConsoleListingWithTooManyItemsEndsTheRun) {
       },
       testing::ExitedWithCode(test::status_seen(records::CONSOLE_FAILED)),
       "^Record error on standard output: more items than a statement holds\r?\n$");
+}
+
+// Calls out of order fail like every other failure: with no statement in progress the run
+// ends; inside one that asked for a status, the status comes back.
+TEST(StatementsTest, CallsOutOfOrderAreFailures) {
+  EXPECT_EXIT(
+      {
+        test::start_fake_console(false, false);
+        records::put_int32(7);  // no statement begun
+        std::_Exit(0);
+      },
+      testing::ExitedWithCode(test::status_seen(records::CONSOLE_FAILED)),
+      "^Record error: statement calls out of order\r?\n$");
+  const test::InTempDir here;
+  test::start_fake_console(false, false);
+  ASSERT_EQ(records::open_unit(8, "PI.OUT"), 0);
+  ASSERT_EQ(records::begin_write(8, "(I5)", true), 0);
+  EXPECT_EQ(records::end_read(), records::STATUS_OUT_OF_ORDER);   // a write is in progress
+  EXPECT_EQ(records::end_write(), records::STATUS_OUT_OF_ORDER);  // and is abandoned with it
+  EXPECT_EQ(records::close_all_units(0), 0);
+}
+
+// Every status the program ends with is in the README's table of exit statuses, and the table
+// has no other (the manual page's table is compared with the README's by doc_check).
+TEST(StatementsTest, TheReadmeListsEveryExitStatus) {
+  std::ifstream readme(README_FILE);
+  std::set<int32_t> listed;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.size() > 2 && line[0] == '|' && line[2] >= '0' && line[2] <= '9') {
+      listed.insert(std::stoi(line.substr(2)));
+    }
+  }
+  const std::set<int32_t> ended(std::begin(tu_mardo::EXIT_STATUSES),
+                                std::end(tu_mardo::EXIT_STATUSES));
+  EXPECT_EQ(listed, ended);
 }
 
 TEST(StatementsTest, AFileStatementReturnsItsFailureAndWritesNothing) {
