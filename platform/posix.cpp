@@ -21,6 +21,7 @@
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
 #include "platform/posix_io.hpp"
+#include "platform/standard_error.hpp"
 #include "platform/utf8_signs.hpp"
 
 namespace platform {
@@ -115,13 +116,11 @@ ConsoleStreams standard_streams() {
   return streams;
 }
 
-void report_error(std::string_view text) {
-  char line[512];
-  const std::size_t length = std::min(text.size(), sizeof line - 1);
-  std::memcpy(line, text.data(), length);
-  line[length] = '\n';
-  (void)write_all(STDERR_FILENO, line, length + 1);
+int write_standard_error(const char* bytes, std::size_t count) {
+  return write_all(STDERR_FILENO, bytes, count);
 }
+
+std::string_view error_line_end() { return "\n"; }
 
 const char* error_text(int system_error) { return std::strerror(system_error); }
 

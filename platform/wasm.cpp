@@ -19,6 +19,7 @@
 #include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
+#include "platform/standard_error.hpp"
 #include "platform/utf8_signs.hpp"
 
 // The JavaScript half.
@@ -86,13 +87,11 @@ ConsoleStreams standard_streams() {
   return streams;
 }
 
-void report_error(std::string_view text) {
-  char line[512];
-  const std::size_t length = std::min(text.size(), sizeof line - 1);
-  std::memcpy(line, text.data(), length);
-  line[length] = '\n';
-  (void)tu_mardo_write(2, line, static_cast<int>(length + 1));
+int write_standard_error(const char* bytes, std::size_t count) {
+  return tu_mardo_write(2, bytes, static_cast<int>(count));
 }
+
+std::string_view error_line_end() { return "\n"; }
 
 const char* error_text(int system_error) { return std::strerror(system_error); }
 

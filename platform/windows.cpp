@@ -13,6 +13,7 @@
 #include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
+#include "platform/standard_error.hpp"
 #include "platform/utf8_signs.hpp"
 #include "platform/windows_io.hpp"
 
@@ -133,14 +134,11 @@ ConsoleStreams standard_streams() {
   return streams;
 }
 
-void report_error(std::string_view text) {
-  char line[512];
-  const std::size_t length = std::min(text.size(), sizeof line - 2);
-  std::memcpy(line, text.data(), length);
-  line[length] = '\r';
-  line[length + 1] = '\n';
-  (void)write_all(standard_handle(STD_ERROR_HANDLE), line, length + 2);
+int write_standard_error(const char* bytes, std::size_t count) {
+  return write_all(standard_handle(STD_ERROR_HANDLE), bytes, count);
 }
+
+std::string_view error_line_end() { return "\r\n"; }
 
 const char* error_text(int system_error) {
   static char text[256];
