@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 PACKAGES = $(CURDIR)/build/packages
 
-.PHONY: run test build configure install package test-sanitize memcheck bench float-sweep fuzz format format-check web clean
+.PHONY: run test build configure install package release test-sanitize memcheck bench float-sweep fuzz format format-check web clean
 
 run: configure
 	cmake --build $(BUILD_DIR) --target tu_mardo
@@ -43,6 +43,15 @@ package:
 	done
 	rm -rf $(PACKAGES)/_CPack_Packages
 	ls -l $(PACKAGES)
+
+# A release: every package of make package, built afresh, checked (lintian over the Debian
+# packages, the Windows programs under Wine) and summed in build/packages/SHA256SUMS.
+release:
+	rm -rf build/package-* $(PACKAGES)
+	$(MAKE) package
+	tests/scripts/release_check $(PACKAGES)
+	cd $(PACKAGES) && sha256sum *.deb *.tar.gz *.zip > SHA256SUMS
+	cat $(PACKAGES)/SHA256SUMS
 
 test-sanitize:
 	$(MAKE) test PRESET=sanitize
