@@ -69,13 +69,14 @@ float-sweep: configure
 fuzz:
 	bench/run_fuzzers 60
 
-# The benchmark in a browser tab: builds the WebAssembly program and the page (needs Debian's
-# emscripten, node and npm), and serves it on http://127.0.0.1:8000/ (WEB_PORT=...).
+# The benchmark in a browser tab: builds the WebAssembly program, the page and the command line's
+# edition for node (needs Debian's emscripten, node and npm), and serves the page on
+# http://127.0.0.1:8000/ (WEB_PORT=...).
 WEB_PORT ?= 8000
 web:
 	@[ -d web/node_modules ] || (cd web && npm ci --no-audit --no-fund)
 	@[ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm
-	cmake --build build/wasm --target site
+	cmake --build build/wasm --target site tu_mardo
 	node web/serve.mjs build/wasm/web/site $(WEB_PORT)
 
 # The tree as .clang-format has it: `make format` rewrites, `make format-check` (CI) only looks.

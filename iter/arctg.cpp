@@ -14,7 +14,7 @@ namespace iter {
 float target_log = 0.0f;
 float inv_log_x = 0.0f;
 int32_t solve_status = 0;
-TermHook between_terms = [] {};
+TermHook between_terms = [](int32_t, int32_t, int32_t) {};
 
 namespace {
 
@@ -139,7 +139,7 @@ void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x, SeriesTa
     taken += divide(term, q + 2);
     mp_add(result, term, n);
     terms += 2;
-    between_terms();
+    between_terms(x, terms, 2 * iterations + 1);
   }
   tally.n = n;
   tally.x = x;

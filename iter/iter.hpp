@@ -54,9 +54,10 @@ struct SeriesTally {
 void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x);
 void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x, SeriesTally& tally);
 
-// Called once a term, where a run lets an interrupt in (the run sets it; nothing by default):
-// the arithmetic itself knows no system.
-using TermHook = void (*)();
+// Called once an iteration of a series, with x, the terms summed so far and the terms it sums in
+// all: where a run lets an interrupt in and shows how far it is (the run sets it; nothing by
+// default). The arithmetic itself knows no system.
+using TermHook = void (*)(int32_t x, int32_t terms, int32_t all);
 extern TermHook between_terms;
 
 using Map = float (*)(const float&);

@@ -129,11 +129,12 @@ bool interrupt_pending();
 // stream was given up for it).
 void act_on_interrupt();
 
-// A long calculation calls this between its steps (the run hands it to the calculation). Where
-// an interrupt cannot arrive by itself (WebAssembly in a page: its Stop button is a message the
-// program must stop to receive), it lets one in now and then and ends the run by it; elsewhere
-// it does nothing.
-void let_interrupts_in();
+// A long calculation calls this between its steps (the run hands it to the calculation), saying
+// how far it is: series x, `terms` of `all` summed. Where an interrupt cannot arrive by itself
+// (WebAssembly in a page: its Stop button is a message the program must stop to receive), it
+// lets one in now and then and ends the run by it, and tells the page how far the calculation
+// is; elsewhere it does nothing.
+void let_interrupts_in(int32_t x, int32_t terms, int32_t all);
 
 // The exit status of a floating-point error.
 inline constexpr int32_t FLOATING_POINT_ERROR = 1;

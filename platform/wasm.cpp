@@ -30,6 +30,7 @@ int tu_mardo_read_input(char* buffer, int capacity);  // count, 0 at the end, -1
 int tu_mardo_write(int fd, const char* bytes, int count);  // 0 or an errno
 int tu_mardo_yield();            // lets the Worker's messages in; 1 when a Stop came (node: never)
 double tu_mardo_time_away_ms();  // how long the page has been hidden in all (node: 0)
+void tu_mardo_progress(int x, int terms, int all);  // how far the calculation is (node: nothing)
 }
 
 namespace platform {
@@ -139,11 +140,12 @@ void act_on_interrupt() {
   if (pending && !ending) end_by_stop();
 }
 
-void let_interrupts_in() {
+void let_interrupts_in(int32_t x, int32_t terms, int32_t all) {
   static auto last = std::chrono::steady_clock::now();
   const auto now = std::chrono::steady_clock::now();
   if (std::chrono::duration<double, std::milli>(now - last).count() < YIELD_EVERY_MS) return;
   last = now;
+  tu_mardo_progress(x, terms, all);
   if (tu_mardo_yield() == 1) {
     pending = true;
     act_on_interrupt();

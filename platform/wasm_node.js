@@ -51,4 +51,5 @@ mergeInto(LibraryManager.library, {
   tu_mardo_time_away_ms: function () {
     return 0;
   },
+  tu_mardo_progress: function (x, terms, all) {},
 });

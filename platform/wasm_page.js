@@ -25,6 +25,9 @@ mergeInto(LibraryManager.library, {
   tu_mardo_time_away_ms: function () {
     return Module.timeAway();
   },
+  tu_mardo_progress: function (x, terms, all) {
+    Module.progress(x, terms, all);
+  },
   tu_mardo_yield: function () {
     return Asyncify.handleAsync(function () {
       return Module.yieldToMessages().then(function (stopped) {

@@ -136,6 +136,6 @@ void act_on_interrupt() {
 }
 
 // Signals and console events arrive by themselves.
-void let_interrupts_in() {}
+void let_interrupts_in(int32_t, int32_t, int32_t) {}
 
 }  // namespace platform

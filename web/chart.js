@@ -1,43 +1,80 @@
-// The table's picture: every line of tu_mardo.dat that carries a value, as a bar of its name
-// and value, the largest first.
+// The table's picture and its text: every line of tu_mardo.dat that carries a value, as a bar of
+// its name and value, the largest first, and the same as rows of an HTML table.
 'use strict';
 
 const TuMardoChart = {
-  // Lines end in LF, CR LF or CR alone; a value stands behind the 50-character name field.
-  parse(text) {
+  // The table as it is stored, bytes (a string is taken as UTF-8). Lines end in LF, CR LF or CR
+  // alone; the name field is the line's first 50 bytes, whatever script they hold (a letter cut
+  // at byte 50 shows as a replacement character), and the value stands behind it.
+  parse(table) {
+    const bytes = typeof table === 'string' ? new TextEncoder().encode(table) : table;
+    const names = new TextDecoder('utf-8');
+    const ascii = new TextDecoder('latin1');
     const rows = [];
-    for (const line of text.split(/\r\n|\n|\r/)) {
+    let start = 0;
+    for (let at = 0; at <= bytes.length; ++at) {
+      const end = at === bytes.length || bytes[at] === 10 || bytes[at] === 13;
+      if (!end) continue;
+      const line = bytes.subarray(start, at);
+      if (bytes[at] === 13 && bytes[at + 1] === 10) ++at;
+      start = at + 1;
       if (line.length <= 51) continue;
-      const value = Number.parseFloat(line.slice(51).trim().replace(/^\./, '0.').replace(/^-\./, '-0.'));
-      if (!Number.isFinite(value)) continue;
-      rows.push({name: line.slice(0, 50).trimEnd(), value});
+      const text = ascii.decode(line.subarray(51)).trim().replace(/^(-?)\./, '$10.');
+      const value = Number.parseFloat(text);
+      if (!Number.isFinite(value) || !/^-?[\d.]+(E[+-]\d+)?$/i.test(text)) continue;
+      rows.push({name: names.decode(line.subarray(0, 50)).trimEnd(), value});
     }
     return rows.sort((a, b) => b.value - a.value);
   },
 
+  // Bars in a colour that stands out from the white ground (5.6:1), each under its name and
+  // value in black; drawn at the screen's own resolution.
   draw(canvas, rows) {
+    const ratio = (typeof window === 'object' && window.devicePixelRatio) || 1;
+    const cssWidth = canvas.clientWidth || 640;
+    const line = 18;
+    const bar = 12;
+    const row = line + bar + 8;
+    const cssHeight = Math.max(60, rows.length * row + 12);
+    canvas.width = Math.round(cssWidth * ratio);
+    canvas.height = Math.round(cssHeight * ratio);
+    canvas.style.height = `${cssHeight}px`;
     const g = canvas.getContext('2d');
-    const bar = 24;
-    canvas.height = Math.max(80, rows.length * (bar + 8) + 16);
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
     g.fillStyle = '#fff';
-    g.fillRect(0, 0, canvas.width, canvas.height);
-    g.font = '13px sans-serif';
+    g.fillRect(0, 0, cssWidth, cssHeight);
+    g.font = '14px system-ui, sans-serif';
     g.textBaseline = 'middle';
+    g.fillStyle = '#222';
     if (rows.length === 0) {
-      g.fillStyle = '#555';
-      g.fillText('No values yet: a run longer than a second writes one.', 12, 40);
+      g.fillText('No values yet: a run longer than a second writes one.', 8, 30, cssWidth - 16);
       return;
     }
-    const largest = Math.max(...rows.map((row) => row.value), 1e-30);
-    const left = 8;
-    const width = canvas.width - left - 8;
-    rows.forEach((row, i) => {
-      const y = 8 + i * (bar + 8);
-      g.fillStyle = '#90c2ec';
-      g.fillRect(left, y, Math.max(2, Math.round((width * row.value) / largest)), bar);
-      g.fillStyle = '#000';
-      g.fillText(`${row.name}  ${row.value}`, left + 6, y + bar / 2, width - 12);
+    const largest = Math.max(...rows.map((r) => r.value), 1e-30);
+    const width = cssWidth - 16;
+    rows.forEach((r, i) => {
+      const y = 6 + i * row;
+      g.fillStyle = '#222';
+      g.fillText(`${r.name}  ${r.value}`, 8, y + line / 2, width);
+      g.fillStyle = TuMardoChart.BAR;
+      g.fillRect(8, y + line, Math.max(2, Math.round((width * r.value) / largest)), bar);
     });
+  },
+
+  BAR: '#2e6aa8',
+
+  // The rows as a table's body; the row of `latest` (a name) is marked.
+  fill(body, rows, latest) {
+    body.replaceChildren(...rows.map((r) => {
+      const tr = document.createElement('tr');
+      if (latest !== undefined && r.name === latest) tr.className = 'latest';
+      for (const text of [r.name, String(r.value)]) {
+        const td = document.createElement('td');
+        td.textContent = text;
+        tr.append(td);
+      }
+      return tr;
+    }));
   },
 };
 

@@ -10,6 +10,7 @@ const TYPES = {
   '.js': 'text/javascript',
   '.css': 'text/css',
   '.wasm': 'application/wasm',
+  '.svg': 'image/svg+xml',
 };
 
 export function serve(folder, port = 0) {

@@ -1,9 +1,19 @@
 // The Worker that runs the program (tu_mardo_web.js, built with Asyncify): it puts the page's
-// files in the program's file system, passes the console both ways, takes the Stop, and sends
-// the files back when the program ends.
+// files in the program's file system, passes the console both ways, takes the Stop, tells the
+// page how far the calculation is and when the program waits for a line, and sends the files
+// back when the program ends. Whatever keeps the program from starting goes to the page in words.
 'use strict';
 
-importScripts('tu_mardo_web.js');
+function failed(what) {
+  postMessage({type: 'failed', message: String(what && what.message ? what.message : what)});
+}
+
+try {
+  importScripts('tu_mardo_web.js');
+} catch (error) {
+  failed(`the program (tu_mardo_web.js) could not be loaded: ${error.message}`);
+  throw error;
+}
 
 // The program's end unwinds its stack by throwing ExitStatus, which is no error of the page's.
 const isExit = (reason) => reason && reason.name === 'ExitStatus';
@@ -82,6 +92,16 @@ onmessage = (event) => {
     } else {
       startFiles[message.name] = message.bytes;
     }
+  } else if (message.type === 'files') {
+    // The files as the page has them once the run may begin: what another tab wrote meanwhile.
+    for (const name of FILES) {
+      const bytes = message.files[name];
+      if (bytes) {
+        program.FS.writeFile(name, bytes);
+      } else if (program.FS.analyzePath(name).exists) {
+        program.FS.unlink(name);
+      }
+    }
   } else if (message.type === 'visibility') {
     setHidden(message.hidden, message.at);
   } else if (message.type === 'start') {
@@ -96,9 +116,16 @@ onmessage = (event) => {
       nextInput(capacity) {
         if (stopped) return Promise.resolve(null);
         if (pending.length > 0) return Promise.resolve(take(capacity));
+        postMessage({type: 'waiting'});
         return new Promise((resolve) => {
           waiting = {resolve, capacity};
         });
+      },
+      progress(x, terms, all) {
+        postMessage({type: 'progress', x, terms, all});
+      },
+      onAbort(what) {
+        failed(`the program stopped short: ${what}`);
       },
       output(fd, bytes) {
         postMessage({type: 'output', fd, bytes}, [bytes.buffer]);
@@ -116,7 +143,8 @@ onmessage = (event) => {
       onExit: finish,
     }).then((module) => {
       program = module;
+      postMessage({type: 'started'});
       module.callMain([]);
-    });
+    }, (error) => failed(`the program could not be started: ${error.message || error}`));
   }
 };

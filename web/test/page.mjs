@@ -1,11 +1,14 @@
-// The page in headless Chromium, driven by puppeteer-core: the operator types the answers of the
-// golden 1000-digit run, and the terminal shows what a terminal shows of the native program, with
-// the same PI.OUT to download; the table keeps its value across a reload; Stop during a long run
-// leaves PI.Tst with its start records; the table's picture ranks a table's lines by value.
-// Usage: node page.mjs <site folder> <chromium> <golden folder> [screenshot.png]
-import {mkdtempSync, readFileSync, writeFileSync} from 'node:fs';
+// The page in headless Chromium, driven by puppeteer-core: the golden 1000-digit run typed into
+// the terminal shows what a terminal shows of the native program, with the same PI.OUT to
+// download; on phones (320 and 390 px) the prompt and the answer show without panning and Start
+// runs; the line editor edits and recalls answers; Tab leaves the terminal; the table keeps its
+// name and value across a reload, with a result to copy; two tabs both keep their rows; a hidden
+// page records no value; Stop; a page from disk and a program that is missing say so in words;
+// the picture and its table rank a table's names, in any script, by value.
+// Usage: node page.mjs <site folder> <chromium> <golden folder> [phone screenshot.png]
+import {cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
-import {join} from 'node:path';
+import {join, resolve} from 'node:path';
 import {inflateSync} from 'node:zlib';
 import assert from 'node:assert/strict';
 import puppeteer from 'puppeteer-core';
@@ -18,6 +21,7 @@ const url = `http://127.0.0.1:${server.address().port}/`;
 const browser = await puppeteer.launch({
   executablePath: chromium,
   headless: true,
+  protocolTimeout: 600000,  // a loaded machine: the cases have their own limits
   userDataDir: mkdtempSync(join(tmpdir(), 'tu_mardo-chromium-')),
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
          '--disable-background-networking', '--disable-component-update', '--disable-sync'],
@@ -30,48 +34,71 @@ async function check(name, body) {
   console.log(`ok ${name}`);
 }
 
-try {
+const missing = [];  // what the page asked for and did not get
+async function newPage(width = 1400, height = 1000) {
   const page = await browser.newPage();
-  await page.setViewport({width: 1400, height: 1000});
+  await page.setViewport({width, height});
   page.on('pageerror', (error) => console.log(`page error: ${error.message}`));
-
-  const screen = () => page.evaluate(() => {
-    const buffer = terminal.buffer.active;
-    const lines = [];
-    for (let i = 0; i < buffer.length; ++i) lines.push(buffer.getLine(i).translateToString(true));
-    while (lines.length > 0 && lines[lines.length - 1] === '') lines.pop();
-    return lines.join('\n');
+  page.on('response', (response) => {
+    if (response.status() >= 400) missing.push(response.url());
   });
-  const waitForScreen = (text, timeout = 300000) => page.waitForFunction((wanted) => {
-    const buffer = terminal.buffer.active;
-    for (let i = 0; i < buffer.length; ++i) {
-      if (buffer.getLine(i).translateToString(true).includes(wanted)) return true;
-    }
-    return false;
-  }, {timeout, polling: 50}, text);
-  // Waits for the end of the run that `start` begins, and returns its status.
-  const finished = async (start) => {
-    await page.evaluate(() => delete document.body.dataset.lastStatus);
-    await start();
-    await page.waitForFunction(() => document.body.dataset.lastStatus !== undefined,
-                               {timeout: 600000, polling: 100});
-    return Number(await page.evaluate(() => document.body.dataset.lastStatus));
-  };
-  const type = async (text) => {
-    await page.focus('.xterm-helper-textarea');
-    await page.keyboard.type(text);
-    await page.keyboard.press('Enter');
-  };
-  const download = (name) => page.evaluate(async (id) => {
-    const link = document.getElementById(id);
-    if (!link.href) return null;
-    return Array.from(new Uint8Array(await (await fetch(link.href)).arrayBuffer()));
-  }, `file-${name}`).then((bytes) => (bytes === null ? null : Buffer.from(bytes)));
-  const masked = (text) => text.replace(/\d\d:\d\d:\d\d\.\d\d/g, 'hh:mm:ss.cc')
-                               .replace(/Duration is .* sec/g, 'Duration is ... sec');
+  return page;
+}
 
+// What the terminal shows, its lines as the program wrote them: rows that a line wrapped onto
+// joined again (a row that goes on in the next keeps its blanks).
+const SHOWN = () => {
+  const buffer = terminal.buffer.active;
+  const lines = [];
+  for (let i = 0; i < buffer.length; ++i) {
+    const row = buffer.getLine(i);
+    const next = buffer.getLine(i + 1);
+    const text = row.translateToString(!(next && next.isWrapped));
+    if (row.isWrapped && lines.length > 0) {
+      lines[lines.length - 1] += text;
+    } else {
+      lines.push(text);
+    }
+  }
+  while (lines.length > 0 && lines[lines.length - 1] === '') lines.pop();
+  return lines.join('\n');
+};
+const screen = (page) => page.evaluate(`(${SHOWN})()`);
+const waitForScreen = (page, text, timeout = 300000) =>
+  page.waitForFunction(`(${SHOWN})().includes(${JSON.stringify(text)})`, {timeout, polling: 100});
+// Waits for the end of the run that `start` begins, and returns its status.
+const finished = async (page, start) => {
+  await page.evaluate(() => delete document.body.dataset.lastStatus);
+  await start();
+  await page.waitForFunction(() => document.body.dataset.lastStatus !== undefined,
+                             {timeout: 600000, polling: 100});
+  return Number(await page.evaluate(() => document.body.dataset.lastStatus));
+};
+const typeKeys = async (page, text, enter = true) => {
+  await page.focus('.xterm-helper-textarea');
+  await page.keyboard.type(text);
+  if (enter) await page.keyboard.press('Enter');
+};
+const status = (page) => page.$eval('#status', (element) => element.textContent);
+const download = (page, name) => page.evaluate(async (id) => {
+  const link = document.getElementById(id);
+  if (!link.href) return null;
+  return Array.from(new Uint8Array(await (await fetch(link.href)).arrayBuffer()));
+}, `file-${name}`).then((bytes) => (bytes === null ? null : Buffer.from(bytes)));
+const masked = (text) => text.replace(/\d\d:\d\d:\d\d\.\d\d/g, 'hh:mm:ss.cc')
+                             .replace(/Duration is .* sec/g, 'Duration is ... sec');
+const setName = (page, name) => page.$eval('#name', (input, value) => {
+  input.value = value;
+  input.dispatchEvent(new Event('input'));
+  input.dispatchEvent(new Event('change'));
+}, name);
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const PROMPT = 'Enter number of digits for pi (\u22654; \u226464000) ';
+
+try {
+  const page = await newPage();
   await page.goto(url);
-  await waitForScreen('Enter number of digits for pi');
+  await waitForScreen(page, 'Enter number of digits for pi');
 
   await check('the terminal shows the golden run, and PI.OUT is its bytes', async () => {
     // A terminal shows the program's bytes and the echo of what is typed; the prompt's signs
@@ -84,74 +111,228 @@ try {
       at = expected.indexOf('64000) ', at) + '64000) '.length;
       expected = expected.slice(0, at) + answer + '\r\n' + expected.slice(at);
     }
-    const status = await finished(async () => {
+    const ended = await finished(page, async () => {
       for (const answer of answers) {
-        await type(answer);
-        await new Promise((resolve) => setTimeout(resolve, 200));
+        await typeKeys(page, answer);
+        await pause(200);
       }
     });
-    assert.equal(status, 0);
+    assert.equal(ended, 0);
     const lines = expected.split('\r\n').map((line) => line.trimEnd());
     while (lines.length > 0 && lines[lines.length - 1] === '') lines.pop();
-    assert.equal(masked(await screen()), masked(lines.join('\n')));
-    assert.deepEqual(await download('PI.OUT'), readFileSync(join(golden, 'run-1000.PI.OUT')));
+    assert.equal(masked(await screen(page)), masked(lines.join('\n')));
+    assert.deepEqual(await download(page, 'PI.OUT'), readFileSync(join(golden, 'run-1000.PI.OUT')));
+    assert.match(await status(page), /^Done/);
   });
 
-  await check('the table keeps its name and value across a reload', async () => {
-    // The name is entered while the run waits at the prompt, as an operator would.
-    const status = await finished(async () => {
-      await page.click('#run');
-      await waitForScreen('Enter number of digits for pi');
-      await page.$eval('#name', (input) => {
-        input.value = 'THIS BROWSER';
-        input.dispatchEvent(new Event('change'));
-      });
-      await page.waitForFunction(() => document.getElementById('file-tu_mardo.dat').href !== '');
-      await type('32000');
-    });
-    assert.equal(status, 0);
+  await check('the line editor edits with the arrows and recalls with Up', async () => {
     await page.reload();
-    await waitForScreen('Enter number of digits for pi');
-    const table = (await download('tu_mardo.dat')).toString('latin1');
+    await waitForScreen(page, 'Enter number of digits for pi');
+    // "12000", Home, Delete, "3", Left, Right: 32000 is entered.
+    await typeKeys(page, '12000', false);
+    for (const key of ['Home', 'Delete']) await page.keyboard.press(key);
+    await page.keyboard.type('3');
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('Enter');
+    await waitForScreen(page, '32000 has been entered.');
+    const ended = await finished(page, () => page.click('#stop'));
+    assert.equal(ended, 130);
+    // A line of its own for the Stop.
+    assert.match(await screen(page), /\nEnded by Stop(\n|$)/);
+    // Up brings the last answer back, here after a rejected one.
+    await page.reload();
+    await waitForScreen(page, 'Enter number of digits for pi');
+    await typeKeys(page, '320001');
+    await waitForScreen(page, 'Retry, please.');
+    await page.focus('.xterm-helper-textarea');
+    await page.keyboard.press('ArrowUp');
+    await page.keyboard.press('Backspace');
+    await page.keyboard.press('Enter');
+    await waitForScreen(page, '32000 has been entered.');
+    assert.equal(await finished(page, () => page.click('#stop')), 130);
+  });
+
+  await check('Tab and Shift+Tab leave the terminal; the controls come before it', async () => {
+    await page.focus('.xterm-helper-textarea');
+    await page.keyboard.press('Tab');
+    const after = await page.evaluate(() => document.activeElement.className ||
+                                            document.activeElement.id);
+    assert.notEqual(after, 'xterm-helper-textarea');
+    await page.focus('.xterm-helper-textarea');
+    await page.keyboard.down('Shift');
+    await page.keyboard.press('Tab');
+    await page.keyboard.up('Shift');
+    const before = await page.evaluate(() => document.activeElement.id);
+    assert.ok(['stop', 'start', 'digits'].includes(before), `focus on ${before}`);
+    const order = await page.evaluate(() => [...document.querySelectorAll('input, button, .xterm-helper-textarea')]
+                                              .map((e) => e.id || e.className));
+    assert.ok(order.indexOf('start') < order.indexOf('xterm-helper-textarea'), order.join());
+  });
+
+  await check('the table keeps its name and value across a reload, and the result is there to copy', async () => {
+    await page.reload();
+    await waitForScreen(page, 'Enter number of digits for pi');
+    await setName(page, 'THIS BROWSER');
+    await page.waitForFunction(() => document.getElementById('file-tu_mardo.dat').href !== '');
+    const ended = await finished(page, async () => {
+      await typeKeys(page, '32000');
+      await page.waitForFunction(
+          () => /Calculating arctg\(1\/5\): [\d,]+ of [\d,]+ terms · [\d.]+ s/
+                    .test(document.getElementById('progress').textContent),
+          {timeout: 120000, polling: 100});
+    });
+    assert.equal(ended, 0);
+    assert.match(await page.$eval('#result-text', (e) => e.textContent),
+                 /^tu_mardo value [.\dE+-]+ for THIS BROWSER: 32000 digits in [\d.]+ s, .+, \d{4}-\d\d-\d\d$/);
+    assert.equal(await page.$eval('#values tr.latest td', (td) => td.textContent), 'THIS BROWSER');
+    await page.reload();
+    await waitForScreen(page, 'Enter number of digits for pi');
+    const table = (await download(page, 'tu_mardo.dat')).toString('latin1');
     assert.match(table, /^THIS BROWSER {38} {4}\s*[.\d]+(E[+-]\d\d)? *\r\n$/);
     assert.equal(await page.$eval('#name', (input) => input.value), 'THIS BROWSER');
   });
 
+  await check('two tabs: the second waits for the first, and both rows stay', async () => {
+    // Only one tab is in front; the other one is taken to be (a background tab's run would
+    // record no value, as the next case shows).
+    const other = await newPage();
+    await other.evaluateOnNewDocument(() => {
+      Object.defineProperty(document, 'hidden', {configurable: true, get: () => false});
+    });
+    await other.goto(url);
+    await waitForScreen(other, 'Enter number of digits for pi');
+    // The tab in front runs (a tab in the background is slowed down and records no value).
+    await page.bringToFront();
+    await setName(page, 'Tab A');
+    await page.waitForFunction(() => document.getElementById('name').value === 'Tab A');
+    const first = finished(page, () => typeKeys(page, '16000'));
+    await pause(300);
+    await setName(other, 'Tab B');
+    const second = finished(other, () => typeKeys(other, '12000'));
+    await other.waitForFunction(() => /another tab/.test(document.getElementById('status').textContent),
+                                {timeout: 60000, polling: 50});
+    assert.deepEqual(await Promise.all([first, second]), [0, 0]);
+    const table = (await download(other, 'tu_mardo.dat')).toString('latin1');
+    assert.match(table, /\r\nTab A {45} +[.\dE+-]+ *\r\nTab B {45} +[.\dE+-]+ *\r\n$/);
+    await other.close();
+  });
+
+  await check('a page hidden during its run records no value, and says why', async () => {
+    await page.reload();
+    await waitForScreen(page, 'Enter number of digits for pi');
+    const hide = (hidden) => page.evaluate((value) => {
+      Object.defineProperty(document, 'hidden', {configurable: true, get: () => value});
+      document.dispatchEvent(new Event('visibilitychange'));
+    }, hidden);
+    const table = await download(page, 'tu_mardo.dat');
+    const ended = await finished(page, async () => {
+      await typeKeys(page, '32000');
+      await waitForScreen(page, 'Calculating arctg(1/5).');
+      await hide(true);
+      await pause(1500);
+      await hide(false);
+    });
+    assert.equal(ended, 906);
+    assert.match(await status(page), /hidden/);
+    assert.deepEqual(await download(page, 'tu_mardo.dat'), table);
+  });
+
   await check('Stop during a long run leaves PI.Tst with its start records', async () => {
-    const status = await finished(async () => {
-      await type('32000');
-      await waitForScreen('Calculating arctg(1/5).');
+    await page.reload();
+    await waitForScreen(page, 'Enter number of digits for pi');
+    const ended = await finished(page, async () => {
+      await typeKeys(page, '32000');
+      await waitForScreen(page, 'Calculating arctg(1/5).');
       await page.click('#stop');
     });
-    assert.equal(status, 130);
-    assert.match(await screen(), /Ended by Stop/);
-    assert.match((await download('PI.Tst')).toString('latin1'),
+    assert.equal(ended, 130);
+    assert.match(await screen(page), /\nEnded by Stop(\n|$)/);
+    assert.equal(await status(page), 'Stopped.');
+    assert.match((await download(page, 'PI.Tst')).toString('latin1'),
                  /^ Speed test data: dimension is  8001\r\n Start time \d\d:\d\d:\d\d\.\d\d\r\n$/);
   });
 
-  await check('the picture ranks a table opened from disk by value', async () => {
-    const name = (text) => text.padEnd(50, ' ');
+  for (const [width, height, digits] of [[320, 640, '1000'], [390, 844, '12000']]) {
+    await check(`a phone of ${width} px: the prompt and the answer show, nothing is wider, Start runs`, async () => {
+      const phone = await newPage(width, height);
+      await phone.goto(url);
+      await waitForScreen(phone, 'Enter number of digits for pi');
+      const widths = await phone.evaluate(() => ({
+        page: document.documentElement.scrollWidth,
+        window: window.innerWidth,
+        terminal: document.querySelector('.xterm-screen').getBoundingClientRect().right,
+        box: document.getElementById('terminal').getBoundingClientRect().right,
+      }));
+      assert.ok(widths.page <= widths.window, `the page is ${widths.page} px wide in ${widths.window}`);
+      assert.ok(widths.terminal <= widths.box + 0.5, `the terminal ends at ${widths.terminal}, its box at ${widths.box}`);
+      assert.ok((await screen(phone)).includes(PROMPT));
+      const ended = await finished(phone, async () => {
+        await phone.$eval('#digits', (input, value) => {
+          input.value = value;
+          input.dispatchEvent(new Event('input'));
+        }, digits);
+        assert.equal(await phone.$eval('#start', (b) => b.textContent), `Start: compute ${digits} digits`);
+        await phone.click('#start');
+      });
+      assert.equal(ended, 0);
+      assert.ok((await screen(phone)).includes(`${PROMPT}${digits}\n`), await screen(phone));
+      assert.ok(await phone.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth));
+      if (screenshot && width === 390) writeFileSync(screenshot, await phone.screenshot({type: 'png'}));
+      await phone.close();
+    });
+  }
+
+  await check('a page opened from disk, and a program that is missing, say so in words', async () => {
+    const fromDisk = await newPage();
+    await fromDisk.goto(`file://${resolve(site, 'index.html')}`);
+    await fromDisk.waitForFunction(() => /opened from a file/.test(document.getElementById('status').textContent),
+                                   {timeout: 30000});
+    await fromDisk.close();
+    const partial = mkdtempSync(join(tmpdir(), 'tu_mardo-site-'));
+    cpSync(site, partial, {recursive: true});
+    rmSync(join(partial, 'tu_mardo_web.wasm'));
+    const other = await serve(partial);
+    const broken = await newPage();
+    await broken.goto(`http://127.0.0.1:${other.address().port}/`);
+    await broken.waitForFunction(() => /could not/.test(document.getElementById('status').textContent),
+                                 {timeout: 30000});
+    assert.equal(await broken.evaluate(() => document.body.dataset.state), 'ended');
+    await broken.close();
+    other.close();
+    missing.length = 0;  // the missing program was asked for on purpose
+  });
+
+  await check('the picture and its table rank a table opened from disk by value, names in any script', async () => {
+    const field = (text) => {
+      const bytes = Buffer.from(text, 'utf8');
+      return Buffer.concat([bytes, Buffer.alloc(50 - bytes.length, ' ')]);
+    };
+    const line = (name, value) => Buffer.concat([field(name), Buffer.from(value + '\r\n', 'latin1')]);
     const table = join(mkdtempSync(join(tmpdir(), 'tu_mardo-table-')), 'tu_mardo.dat');
-    writeFileSync(table, [name('MIDDLE') + '       5000.000', name('SMALL') + '       10.00000',
-                          name('LARGE') + '       20000.00', name('NO VALUE')].join('\r\n') + '\r\n');
+    writeFileSync(table, Buffer.concat([
+      line('Jürgen Größe-Büro', '       5000.000'), line('Сервер', '       10.00000'),
+      line('計算機', '       20000.00'), line('NO VALUE', '')]));
     const input = await page.$('#open-table');
     await input.uploadFile(table);
     await page.waitForFunction(() => document.getElementById('chart-title').textContent.includes('tu_mardo.dat'));
+    assert.deepEqual(await page.$$eval('#values tbody tr', (rows) => rows.map((r) => r.textContent)),
+                     ['計算機20000', 'Jürgen Größe-Büro5000', 'Сервер10']);
     const canvas = await page.$('#chart');
     const png = Buffer.from(await canvas.screenshot({type: 'png'}));
-    if (screenshot) writeFileSync(screenshot, png);
-    // The bars, top to bottom, as the picture shows them: blue runs on each bar's bottom row.
+    // The bars, top to bottom, as the picture shows them: the bar colour on each bar's rows.
     const image = decodePng(png);
+    const bar = [0x2e, 0x6a, 0xa8];
     const widths = [];
     for (let y = 0; y < image.height; ++y) {
-      let blue = 0;
+      let count = 0;
       for (let x = 0; x < image.width; ++x) {
-        const [r, g, b] = image.pixel(x, y);
-        if (Math.abs(r - 0x90) < 12 && Math.abs(g - 0xc2) < 12 && Math.abs(b - 0xec) < 12) ++blue;
+        const pixel = image.pixel(x, y);
+        if (pixel.every((value, i) => Math.abs(value - bar[i]) < 12)) ++count;
       }
-      widths.push(blue);
+      widths.push(count);
     }
-    const bars = [];  // the widest row of each band of rows with blue in them
+    const bars = [];  // the widest row of each band of rows with the bar colour in them
     let current = 0;
     for (const width of widths.concat([0])) {
       if (width > 0) {
@@ -164,6 +345,10 @@ try {
     assert.equal(bars.length, 3, `bars ${bars}`);
     assert.ok(bars[0] > bars[1] && bars[1] > bars[2], `bars ${bars}`);
     assert.ok(Math.abs(bars[1] / bars[0] - 0.25) < 0.02, `bars ${bars}`);
+  });
+
+  await check('the page asked for nothing it did not get (its icon among them)', async () => {
+    assert.deepEqual(missing, []);
   });
   console.log(`${cases} cases passed`);
 } finally {
@@ -212,5 +397,5 @@ function decodePng(png) {
       pixels[y * stride + x] = (value + predicted) & 0xff;
     }
   }
-  return {width, height, pixel: (x, y) => pixels.subarray((y * width + x) * channels, (y * width + x) * channels + 3)};
+  return {width, height, pixel: (x, y) => [...pixels.subarray((y * width + x) * channels, (y * width + x) * channels + 3)]};
 }
