@@ -142,9 +142,10 @@ test::Big scaled_arctangent(int32_t n, int32_t x) {
 // rounds the first to a whole number within WHOLE_TOLERANCE; the largest error is printed.
 TEST(ExactArctgTest, EachSeriesKnowsHowFarItLiesFromTheTruth) {
   test::start_fake_console(false, false);
+  // Under a CPU emulator every seventh length up to 501 only.
   std::vector<int32_t> lengths;
   for (int32_t n = 2; n <= 501; n += test::under_cpu_emulator() ? 7 : 1) lengths.push_back(n);
-  lengths.insert(lengths.end(), {1001, 4447});
+  if (!test::under_cpu_emulator()) lengths.insert(lengths.end(), {1001, 4447});
   test::Big scale;
   mpz_ui_pow_ui(scale.get(), 10, 30);
   double worst = 0.0;
