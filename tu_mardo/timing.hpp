@@ -37,7 +37,7 @@ struct TimeHad {
 
 // A value is the computer's only if the run had the processor: at most LOST_SHARE of the
 // interval and LOST_GRACE may go to other programs, to the system's own work or to a stop,
-// beyond what the process clock's resolution hides. An undisturbed run loses well under 1 %
+// beyond what the process clock's resolution hides. An undisturbed run loses at most about 1 %
 // and a few milliseconds; a program beside it on each core takes half, a stop its length. More
 // processor time than the interval means the clocks themselves ran slow.
 inline constexpr double LOST_SHARE = 0.02;
