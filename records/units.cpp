@@ -49,8 +49,7 @@ int32_t units_connected = 0;
 
 // An interrupt that comes while the service changes a unit waits until the change is whole:
 // no half-rendered record reaches a file, and the exit processing finds every unit between
-// two statements.
-using HeldInterrupts = platform::InterruptsHeld;
+// two statements. Every call below that changes a unit holds them (platform::InterruptsHeld).
 
 bool connected_elsewhere(const platform::FileInfo& file) {
   for (int32_t i = 0; i < units_connected; ++i) {
@@ -295,7 +294,7 @@ void start_up(const platform::ConsoleStreams& streams) {
 
 int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view status,
                   std::string_view form, const UnitRules& rules) {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   if (!status.empty() && !keyword_is(status, "UNKNOWN")) return STATUS_BAD_KEYWORD;
   if (!form.empty() && !keyword_is(form, "FORMATTED")) return STATUS_BAD_KEYWORD;
   if (find_unit(unit) != nullptr) return STATUS_UNIT_IN_USE;
@@ -310,7 +309,7 @@ int32_t open_unit(int16_t unit, std::string_view file_name, std::string_view sta
 }
 
 int32_t unit_of_file(std::string_view file_name, bool any_case) {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   platform::FileInfo file;
   if (!detail::file_identity(file_name, any_case, file)) return -1;
   for (int32_t i = 0; i < units_connected; ++i) {
@@ -352,7 +351,7 @@ int32_t put_real32(float value) {
 }
 
 int32_t end_write() {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   if (!statement.active || statement.reading) return out_of_order();
   const int32_t status = statement.status != 0 ? statement.status : write_statement();
   return finish_statement(status);
@@ -373,40 +372,40 @@ int32_t get_text(char* bytes, int32_t length) {
 }
 
 int32_t end_read() {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   if (!statement.active || !statement.reading) return out_of_order();
   const int32_t status = statement.status != 0 ? statement.status : read_statement();
   return finish_statement(status);
 }
 
 int32_t rewind_unit(int16_t unit) {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   FileUnit* connected = find_unit(unit);
   if (connected == nullptr) return 0;
   return detail::file_rewind(*connected);
 }
 
 int32_t flush_unit(int16_t unit) {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   FileUnit* connected = find_unit(unit);
   if (connected == nullptr) return STATUS_NOT_CONNECTED;
   return detail::file_complete(*connected);
 }
 
 void finish_console_line() {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   if (const int32_t status = detail::console_finish_line()) fail_console(status);
 }
 
 void write_standard_output(std::string_view bytes) {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   const int32_t status =
       detail::console_write_bytes(bytes.data(), static_cast<int32_t>(bytes.size()));
   if (status != 0) fail_console(status);
 }
 
 int32_t close_all_units(int32_t exit_status) {
-  const HeldInterrupts held;
+  const platform::InterruptsHeld held;
   bool file_lost = false;
   for (int32_t i = 0; i < units_connected; ++i) {
     FileUnit& unit = units[i];

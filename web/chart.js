@@ -3,21 +3,36 @@
 'use strict';
 
 const TuMardoChart = {
-  // The table as it is stored, bytes (a string is taken as UTF-8). Lines end in LF, CR LF or CR
-  // alone; the name field is the line's first 50 bytes, whatever script they hold (a letter cut
-  // at byte 50 shows as a replacement character), and the value stands behind it.
+  // The table's lines, each with its line end (LF, CR LF or CR alone), as byte arrays.
+  lines(bytes) {
+    const lines = [];
+    let start = 0;
+    for (let at = 0; at < bytes.length; ++at) {
+      if (bytes[at] !== 10 && bytes[at] !== 13) continue;
+      if (bytes[at] === 13 && bytes[at + 1] === 10) ++at;
+      lines.push(bytes.subarray(start, at + 1));
+      start = at + 1;
+    }
+    if (start < bytes.length) lines.push(bytes.subarray(start));
+    return lines;
+  },
+
+  withoutEnd(line) {
+    let end = line.length;
+    while (end > 0 && (line[end - 1] === 10 || line[end - 1] === 13)) --end;
+    return line.subarray(0, end);
+  },
+
+  // The table as it is stored, bytes (a string is taken as UTF-8). The name field is the line's
+  // first 50 bytes, whatever script they hold (a letter cut at byte 50 shows as a replacement
+  // character), and the value stands behind it.
   parse(table) {
     const bytes = typeof table === 'string' ? new TextEncoder().encode(table) : table;
     const names = new TextDecoder('utf-8');
     const ascii = new TextDecoder('latin1');
     const rows = [];
-    let start = 0;
-    for (let at = 0; at <= bytes.length; ++at) {
-      const end = at === bytes.length || bytes[at] === 10 || bytes[at] === 13;
-      if (!end) continue;
-      const line = bytes.subarray(start, at);
-      if (bytes[at] === 13 && bytes[at + 1] === 10) ++at;
-      start = at + 1;
+    for (const whole of TuMardoChart.lines(bytes)) {
+      const line = TuMardoChart.withoutEnd(whole);
       if (line.length <= 51) continue;
       const text = ascii.decode(line.subarray(51)).trim().replace(/^(-?)\./, '$10.');
       const value = Number.parseFloat(text);

@@ -97,25 +97,7 @@ async function saveFiles(changed) {
 
 // ---- The table's last line, as bytes -----------------------------------------------------
 
-// The table's lines, each with its line end, as byte arrays.
-function linesOf(bytes) {
-  const lines = [];
-  let start = 0;
-  for (let at = 0; at < bytes.length; ++at) {
-    if (bytes[at] !== 10 && bytes[at] !== 13) continue;
-    if (bytes[at] === 13 && bytes[at + 1] === 10) ++at;
-    lines.push(bytes.subarray(start, at + 1));
-    start = at + 1;
-  }
-  if (start < bytes.length) lines.push(bytes.subarray(start));
-  return lines;
-}
-
-const withoutEnd = (line) => {
-  let end = line.length;
-  while (end > 0 && (line[end - 1] === 10 || line[end - 1] === 13)) --end;
-  return line.subarray(0, end);
-};
+const {lines: linesOf, withoutEnd} = TuMardoChart;  // the table's lines, as the chart reads them
 
 function lastLine(table) {
   const lines = linesOf(table || new Uint8Array());
