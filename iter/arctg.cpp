@@ -100,8 +100,12 @@ void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x, SeriesTa
   const bool square_divisor = x < ROOT_BASE;
   const int32_t divisor = square_divisor ? x * x : x;
   double cut = 0.0;
+  int32_t unproven = 0;
+  // A remainder in 0..d-1 proves the division: V = d Q + r with it makes Q the floor.
   auto divide = [&](Word* v, int32_t d) {
-    return (static_cast<double>(mp_div_rem(v, n, d)) + cut) / static_cast<double>(d);
+    const int32_t remainder = mp_div_rem(v, n, d);
+    if (remainder < 0 || remainder >= d) ++unproven;
+    return (static_cast<double>(remainder) + cut) / static_cast<double>(d);
   };
   auto divide_power = [&] {
     cut = divide(power, divisor);
@@ -145,6 +149,7 @@ void arctg(Word* result, Word* term, Word* power, int32_t n, int32_t x, SeriesTa
   tally.x = x;
   tally.length = length;
   tally.terms = terms;
+  tally.unproven = unproven;
   tally.deviation = -taken - omitted_tail(power, n, cut, x, terms);
 }
 

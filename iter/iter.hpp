@@ -47,6 +47,9 @@ struct SeriesTally {
   int32_t length = 0;      // the series length it estimated
   int32_t terms = 0;       // the terms it summed, counted apart from the length
   double deviation = 0.0;  // S - arctan(1/x) BASE^n, in units of word n
+  // Divisions whose remainder lay outside 0..d-1: their quotient is not the floor, however
+  // consistent the two are with each other.
+  int32_t unproven = 0;
 };
 
 // result = the truncated series arctan(1/x) = 1/x - 1/(3x^3) + ...; term and power are

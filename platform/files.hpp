@@ -51,6 +51,7 @@ struct OpenedFile {
   FileHandle handle = -1;
   bool created = false;  // the open created the file, so it ends at offset 0
   bool writable = true;  // connected for writing (read-write or write-only)
+  bool readable = true;  // connected for reading (read-write or read-only)
 };
 
 // The name a file of the current directory is found under: the name itself when an entry of

@@ -262,6 +262,7 @@ IoResult open_file(const char* name, bool regular_only, OpenedFile& file) {
   int fd = -1;
   bool created = false;
   bool writable = true;
+  bool readable = true;
   // Two rounds: a file that appears between the two opens of the first round is opened in
   // the second. A dangling link fails both rounds (exclusive creation does not follow it).
   for (int round = 0; round < 2 && fd < 0; ++round) {
@@ -280,6 +281,7 @@ IoResult open_file(const char* name, bool regular_only, OpenedFile& file) {
   if (fd < 0 && errno != ENOENT) {
     fd = ::open(name, O_WRONLY | common);
     writable = true;
+    readable = false;
   }
   if (fd < 0) return failed(errno);
 
@@ -301,6 +303,7 @@ IoResult open_file(const char* name, bool regular_only, OpenedFile& file) {
   file.handle = fd;
   file.created = created;
   file.writable = writable;
+  file.readable = readable;
   return {};
 }
 

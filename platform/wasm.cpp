@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/blocked_time.hpp"
 #include "platform/exit_routine.hpp"
 #include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
@@ -30,6 +31,7 @@ int tu_mardo_read_input(char* buffer, int capacity);  // count, 0 at the end, -1
 int tu_mardo_write(int fd, const char* bytes, int count);  // 0 or an errno
 int tu_mardo_yield();            // lets the Worker's messages in; 1 when a Stop came (node: never)
 double tu_mardo_time_away_ms();  // how long the page has been hidden in all (node: 0)
+double tu_mardo_cpu_time_ms();   // processor time used (node: user + system), -1 where unknown
 void tu_mardo_progress(int x, int terms, int all);  // how far the calculation is (node: nothing)
 }
 
@@ -55,6 +57,7 @@ bool ending = false;
 }
 
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
+  const BlockedCall blocked;
   const int got = tu_mardo_read_input(
       buffer, static_cast<int>(std::min<std::size_t>(capacity, std::size_t{1} << 20)));
   if (got == STOP) {
@@ -68,6 +71,7 @@ int64_t read_standard_input(char* buffer, std::size_t capacity) {
 }
 
 int write_standard_output(const char* bytes, std::size_t count) {
+  const BlockedCall blocked;  // node writes synchronously, a slow reader holds it up
   return tu_mardo_write(1, bytes, static_cast<int>(count));
 }
 
@@ -98,16 +102,23 @@ const char* error_text(int system_error) { return std::strerror(system_error); }
 
 uint32_t continues_seen() { return 0; }
 
-// No processor time here: a page's Worker has the processor whenever its page is shown, so the
-// time the page was hidden is the time the run did not have. (Node's process time counts its
-// other threads too; there the run is taken to have had the processor throughout.)
+// Node tells the processor time the process used, as getrusage does natively (its other
+// threads, which compile and collect garbage, count too: a little more, never less). A page's
+// Worker has no such clock; it has the processor whenever its page is shown, so the time the
+// page was hidden is the time the run did not have.
 ProcessTime process_time() {
+  ProcessTime time;
+  time.resolution_ns = 1000000;
+  const double cpu_ms = tu_mardo_cpu_time_ms();
+  if (cpu_ms >= 0) {
+    time.cpu_ns = static_cast<int64_t>(cpu_ms * 1e6);
+    time.blocked_ns = blocked_ns();
+    return time;
+  }
   const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                           std::chrono::steady_clock::now().time_since_epoch())
                           .count();
-  ProcessTime time;
   time.cpu_ns = now - static_cast<int64_t>(tu_mardo_time_away_ms() * 1e6);
-  time.resolution_ns = 1000000;
   return time;
 }
 

@@ -51,5 +51,9 @@ mergeInto(LibraryManager.library, {
   tu_mardo_time_away_ms: function () {
     return 0;
   },
+  tu_mardo_cpu_time_ms: function () {
+    var used = process.cpuUsage();
+    return (used.user + used.system) / 1000;
+  },
   tu_mardo_progress: function (x, terms, all) {},
 });

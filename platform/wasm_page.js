@@ -25,6 +25,10 @@ mergeInto(LibraryManager.library, {
   tu_mardo_time_away_ms: function () {
     return Module.timeAway();
   },
+  // A Worker has no clock of its processor time.
+  tu_mardo_cpu_time_ms: function () {
+    return -1;
+  },
   tu_mardo_progress: function (x, terms, all) {
     Module.progress(x, terms, all);
   },

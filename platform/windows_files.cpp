@@ -89,6 +89,7 @@ IoResult open_file(const char* name, bool regular_only, OpenedFile& file) {
   file.handle = reinterpret_cast<FileHandle>(handle);
   file.created = error != ERROR_ALREADY_EXISTS;
   file.writable = (access & GENERIC_WRITE) != 0;
+  file.readable = (access & GENERIC_READ) != 0;
   return {};
 }
 

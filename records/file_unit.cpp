@@ -380,6 +380,7 @@ int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const U
     copy_name(found, unit.name);
     unit.handle = opened.handle;
     unit.writable = opened.writable;
+    unit.readable = opened.readable;
     unit.at_end = opened.created;
     unit.whole_or_nothing = rules.whole_or_nothing;
     unit.os_offset = 0;
@@ -423,6 +424,8 @@ int32_t file_begin_output(FileUnit& unit) {
     unit.holds_input = false;
     unit.dirty = false;
     unit.unsynced = true;
+    unit.image = DIGEST_START;
+    unit.image_from = from;
   }
   return 0;
 }
@@ -435,6 +438,7 @@ int32_t file_emit(FileUnit& unit, const char* bytes, int32_t length, bool line_c
     while (count > 0) {
       const int32_t take = std::min(count, BLOCK_SIZE - unit.filled);
       std::memcpy(unit.buffer + unit.filled, from, static_cast<std::size_t>(take));
+      unit.image = digest_bytes(unit.image, from, static_cast<std::size_t>(take));
       unit.filled += take;
       unit.dirty = true;
       from += take;
@@ -483,6 +487,27 @@ int32_t file_rewind(FileUnit& unit) {
   unit.holds_input = true;
   seek_to(unit, 0);  // the next read seeks again if this did not succeed
   return 0;
+}
+
+int32_t file_read_back(FileUnit& unit, uint64_t& digest) {
+  if (const int32_t status = file_complete(unit)) return status;
+  if (unit.unsynced) {
+    if (const auto synced = platform::sync_file(unit.handle); !synced) return fail(unit, synced);
+    unit.unsynced = false;
+  }
+  if (!unit.identity.regular || !unit.readable) return STATUS_NOT_READABLE;
+  static char block[16 * BLOCK_SIZE];
+  digest = DIGEST_START;
+  for (int64_t at = unit.image_from;;) {
+    int32_t got = 0;
+    if (const auto result = read_at(unit, at, block, sizeof block, got); !result) {
+      const int32_t status = fail(unit, result);
+      return status == STATUS_INTERRUPTED ? status : STATUS_READ_FAILED;
+    }
+    digest = digest_bytes(digest, block, static_cast<std::size_t>(got));
+    if (got < static_cast<int32_t>(sizeof block)) return 0;  // read_at met the end
+    at += got;
+  }
 }
 
 int32_t file_close(FileUnit& unit) {

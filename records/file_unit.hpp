@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "platform/files.hpp"
+#include "records/record.hpp"
 #include "records/records.hpp"
 
 namespace records::detail {
@@ -44,6 +45,7 @@ struct FileUnit {
   bool at_end = false;         // nothing follows the current position in the file
   bool past_end = false;       // a read met the end of the file
   bool writable = true;        // connected for writing
+  bool readable = true;        // connected for reading
   bool locked = false;         // holds the file's lock
   bool lock_given_up = false;  // gave its lock up while another unit waits for one
   bool whole_or_nothing = false;
@@ -51,6 +53,10 @@ struct FileUnit {
   bool unsynced = false;   // written since the last sync
   bool given_up = false;   // an interrupt cut a call short
   int system_error = 0;    // of the last failed write, for the message
+  // The digest of every byte the output placed since it began at `image_from`: what the file
+  // must hold from there on.
+  uint64_t image = DIGEST_START;
+  int64_t image_from = 0;
 
   int64_t position() const { return origin + (holds_input ? next : filled); }
 };
@@ -93,6 +99,11 @@ int32_t file_complete(FileUnit& unit);
 int32_t file_read_record(FileUnit& unit, const TextField* fields, int32_t count);
 
 int32_t file_rewind(FileUnit& unit);
+
+// Writes the unit out, syncs it and digests what its file holds from `image_from` on, to compare
+// with `image`. STATUS_NOT_READABLE for a file that cannot be read back; STATUS_READ_FAILED when
+// the reading fails, the status of the writing or syncing when that does.
+int32_t file_read_back(FileUnit& unit, uint64_t& digest);
 
 // The exit processing of one unit: completes it, syncs what was written and closes the file.
 // 0, or the status of what failed (the file is closed all the same).

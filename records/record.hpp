@@ -60,6 +60,15 @@ struct Record {
   }
 };
 
+// FNV-1a over 64 bits: the digests of what statements render and of what files hold.
+inline constexpr uint64_t DIGEST_START = 0xcbf29ce484222325u;
+inline uint64_t digest_bytes(uint64_t digest, const char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    digest = (digest ^ static_cast<unsigned char>(bytes[i])) * 0x100000001b3u;
+  }
+  return digest;
+}
+
 // Receives each finished record. `line_continues` marks a record that ended at a `$`.
 class RecordSink {
  public:

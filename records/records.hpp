@@ -93,6 +93,18 @@ int32_t end_write();
 // lengths and line ends), taken as each record leaves the renderer; 0 before the first.
 uint64_t statement_digest();
 
+// The digest of every byte a file unit's output has placed in its file since it began, line ends
+// included: what the file must hold from there on. For DIGEST_ONLY, of every byte its statements
+// would have placed in a file since restart_digest_only.
+uint64_t image_digest(UnitId unit);
+void restart_digest_only();
+
+// Writes the unit out, syncs it and reads back what its file holds from where the output began,
+// digested as image_digest digests: 0, STATUS_NOT_READABLE for a file that cannot be read back
+// (no regular file, or connected for writing only), or the status of what failed, which is
+// named on standard error as at the exit.
+int32_t read_back(int16_t unit, uint64_t& digest);
+
 int32_t begin_read(UnitId unit, std::string_view format, bool want_status);
 int32_t get_int32(int32_t& variable);
 int32_t get_text(char* bytes, int32_t length);

@@ -95,25 +95,33 @@ class FileSink final : public detail::RecordSink {
   FileUnit& unit_;
 };
 
-// Folds each record into the statement's digest (64-bit FNV-1a over its bytes, then its length
-// and whether its line continues) on the way to the unit's sink, if it has one.
+// Folds each record into the statement's digest (its bytes, then its length and whether its line
+// continues) on the way to the unit's sink, if it has one. Without a sink (DIGEST_ONLY) it also
+// folds the record into that unit's image, as a file unit places it: its bytes and CR LF.
 class DigestSink final : public detail::RecordSink {
  public:
-  explicit DigestSink(detail::RecordSink* unit) : unit_(unit) {}
+  DigestSink(detail::RecordSink* unit, uint64_t& image) : unit_(unit), image_(image) {}
   int32_t emit(const char* bytes, int32_t length, bool line_continues) override {
-    for (int32_t i = 0; i < length; ++i) fold(static_cast<unsigned char>(bytes[i]));
-    fold(static_cast<uint32_t>(length) << 1 | (line_continues ? 1u : 0u));
-    return unit_ != nullptr ? unit_->emit(bytes, length, line_continues) : 0;
+    const auto count = static_cast<std::size_t>(length);
+    digest = detail::digest_bytes(digest, bytes, count);
+    const uint32_t shape = static_cast<uint32_t>(length) << 1 | (line_continues ? 1u : 0u);
+    digest = (digest ^ shape) * 0x100000001b3u;
+    if (unit_ != nullptr) return unit_->emit(bytes, length, line_continues);
+    image_ = detail::digest_bytes(image_, bytes, count);
+    if (!line_continues) image_ = detail::digest_bytes(image_, "\r\n", 2);
+    return 0;
   }
-  uint64_t digest = 0xcbf29ce484222325u;
+  uint64_t digest = detail::DIGEST_START;
 
  private:
-  void fold(uint64_t value) { digest = (digest ^ value) * 0x100000001b3u; }
   detail::RecordSink* unit_;
+  uint64_t& image_;
 };
 
+uint64_t digest_only_image = detail::DIGEST_START;
+
 int32_t render(detail::RecordSink* unit_sink) {
-  DigestSink sink(unit_sink);
+  DigestSink sink(unit_sink, digest_only_image);
   const int32_t status =
       statement.format == nullptr
           ? detail::render_list_directed(items, statement.count, record, sink)
@@ -156,6 +164,15 @@ void report_console_failure() {
     platform::report_error(text);
   }
   platform::exit_process(CONSOLE_FAILED);
+}
+
+// A file that could not be written out, synced or read back, named on standard error.
+void report_file_failure(const FileUnit& unit, int32_t status) {
+  char text[MAX_MESSAGE];
+  std::snprintf(text, sizeof text,
+                status == STATUS_READ_FAILED ? "Error reading %s back: %s" : "Error writing %s: %s",
+                unit.name, platform::error_text(unit.system_error));
+  platform::report_error(text);
 }
 
 [[noreturn]] void fail_console(int32_t status) {
@@ -404,6 +421,25 @@ void write_standard_output(std::string_view bytes) {
   if (status != 0) fail_console(status);
 }
 
+uint64_t image_digest(UnitId unit) {
+  if (unit == DIGEST_ONLY) return digest_only_image;
+  const FileUnit* connected = find_unit(unit);
+  return connected != nullptr ? connected->image : 0;
+}
+
+void restart_digest_only() { digest_only_image = detail::DIGEST_START; }
+
+int32_t read_back(int16_t unit, uint64_t& digest) {
+  const platform::InterruptsHeld held;
+  FileUnit* connected = find_unit(unit);
+  if (connected == nullptr) return STATUS_NOT_CONNECTED;
+  const int32_t status = detail::file_read_back(*connected, digest);
+  if (status > 0 && status != STATUS_NOT_READABLE && status != STATUS_INTERRUPTED) {
+    report_file_failure(*connected, status);
+  }
+  return status;
+}
+
 int32_t close_all_units(int32_t exit_status) {
   const platform::InterruptsHeld held;
   bool file_lost = false;
@@ -412,10 +448,7 @@ int32_t close_all_units(int32_t exit_status) {
     const int32_t status = detail::file_close(unit);
     if (status != 0 && status != STATUS_INTERRUPTED) {
       file_lost = true;
-      char text[MAX_MESSAGE];
-      std::snprintf(text, sizeof text, "Error writing %s: %s", unit.name,
-                    platform::error_text(unit.system_error));
-      platform::report_error(text);
+      report_file_failure(unit, status);
     }
   }
   units_connected = 0;

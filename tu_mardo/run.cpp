@@ -70,6 +70,35 @@ Listed listed_arctan5;
 Listed listed_arctan239;
 Listed listed_pi;
 
+// A run that cannot vouch for its value records none: the table is not even opened. The line is
+// formatted with interrupts held, as everything that calls into the C library is.
+template <class... Values>
+[[noreturn]] void refuse_value(int32_t status, const char* format, Values... values) {
+  char line[160];
+  if constexpr (sizeof...(Values) == 0) {
+    platform::report_error(format);
+  } else {
+    {
+      const platform::InterruptsHeld held;
+      std::snprintf(line, sizeof line, format, values...);
+    }
+    platform::report_error(line);
+  }
+  stop_run(status);
+}
+
+constexpr const char* COUNTS_DISAGREE =
+    "The counts of the run disagree; no benchmark value is recorded.";
+
+// The counts, checked against their copy where they are used: a count changed in memory ends
+// the run before a vector is indexed by it or a value computed from it. Callers take the copy.
+RunCounts checked_counts() {
+  if (!counts_agree(WORD_DIGITS, MAX_DIGITS) || counts.n > MAX_WORDS + 1) {
+    refuse_value(STOP_WRONG_RESULT, COUNTS_DISAGREE);
+  }
+  return counts;
+}
+
 [[noreturn]] void write_error() {
   console("Write error.");
   stop_run(records::WRITE_FAILED);
@@ -82,17 +111,19 @@ void write_or_stop(int32_t status) {
 
 // Words 1..nwords of a vector (never the guard word), each listing one statement.
 void list(const Listing& listing, const Word* vector, Listed& listed) {
-  write_words(records::CONSOLE_OUT, listing.console_format, false, vector, counts.nwords);
+  const int32_t nwords = checked_counts().nwords;
+  write_words(records::CONSOLE_OUT, listing.console_format, false, vector, nwords);
   listed.console = records::statement_digest();
-  write_or_stop(write_words(PI_OUT, listing.file_format, true, vector, counts.nwords));
+  write_or_stop(write_words(PI_OUT, listing.file_format, true, vector, nwords));
   listed.file = records::statement_digest();
 }
 
 // Whether both statements of a listing showed exactly these words: rendered again, written
 // nowhere, digested the same way.
 bool listed_as(const Listing& listing, const Word* vector, const Listed& listed) {
-  const auto digest = [vector](std::string_view format) {
-    const int32_t status = write_words(records::DIGEST_ONLY, format, true, vector, counts.nwords);
+  const int32_t nwords = checked_counts().nwords;
+  const auto digest = [vector, nwords](std::string_view format) {
+    const int32_t status = write_words(records::DIGEST_ONLY, format, true, vector, nwords);
     return status == 0 ? records::statement_digest() : 0;
   };
   return digest(listing.console_format) == listed.console &&
@@ -166,24 +197,13 @@ void open_files() {
   }
 }
 
-// A run that cannot vouch for its value records none: the table is not even opened. The line is
-// formatted with interrupts held, as everything that calls into the C library is.
-template <class... Values>
-[[noreturn]] void refuse_value(int32_t status, const char* format, Values... values) {
-  char line[160];
-  if constexpr (sizeof...(Values) == 0) {
-    platform::report_error(format);
-  } else {
-    {
-      const platform::InterruptsHeld held;
-      std::snprintf(line, sizeof line, format, values...);
-    }
-    platform::report_error(line);
-  }
-  stop_run(status);
-}
-
 [[noreturn]] void refuse_wrong(const char* what, int32_t first_wrong_decimal) {
+  if (first_wrong_decimal > checked_counts().naccepted) {
+    refuse_value(STOP_WRONG_RESULT,
+                 "The computed digits of %s are wrong beyond the listed decimals; no benchmark "
+                 "value is recorded.",
+                 what);
+  }
   if (first_wrong_decimal > 0) {
     refuse_value(STOP_WRONG_RESULT,
                  "The computed digits of %s are wrong from decimal %d on; no benchmark value is "
@@ -211,11 +231,8 @@ bool counts_are_the_answers() {
 // been multiplied since, is checked through its listings, which must show the vector a right
 // calculation gives (pi alone cannot tell a sixteenth in it, nor a word out of range).
 void verify_result() {
-  if (!counts_are_the_answers()) {
-    refuse_value(STOP_WRONG_RESULT,
-                 "The counts of the run disagree; no benchmark value is recorded.");
-  }
-  const int32_t n = counts.n;
+  if (!counts_are_the_answers()) refuse_value(STOP_WRONG_RESULT, COUNTS_DISAGREE);
+  const int32_t n = checked_counts().n;
   int64_t d5 = 0;
   int64_t d239 = 0;
   int64_t d_pi = 0;
@@ -240,6 +257,32 @@ void verify_result() {
                  "recorded.",
                  each.listing.what);
   }
+}
+
+// What a file holds, read back once written out and synced, against what it must hold.
+void check_read_back(int16_t unit, const char* name, uint64_t expected) {
+  uint64_t digest = 0;
+  const int32_t status = records::read_back(unit, digest);
+  if (status == records::STATUS_NOT_READABLE) return;  // a device, a FIFO, a write-only file
+  if (status != 0) write_error();
+  if (digest != expected) {
+    refuse_value(STOP_WRONG_RESULT,
+                 "%s does not hold what was written to it; no benchmark value is recorded.", name);
+  }
+}
+
+// PI.Tst must hold the records written to it, PI.OUT the listings of the verified numbers,
+// rendered again: nothing changed them on their way to the disk.
+void verify_files() {
+  check_read_back(PI_TST, "PI.Tst", records::image_digest(PI_TST));
+  const int32_t nwords = checked_counts().nwords;
+  records::restart_digest_only();
+  for (const auto& [listing, vector] : {std::pair{ARCTG_5, T}, {ARCTG_239, B}, {PI, A}}) {
+    if (write_words(records::DIGEST_ONLY, listing.file_format, true, vector, nwords) != 0) {
+      refuse_wrong(listing.what, 0);
+    }
+  }
+  check_read_back(PI_OUT, "PI.OUT", records::image_digest(records::DIGEST_ONLY));
 }
 
 // The duration and the value are numbers, and the wall clock ran as a clock that no one sets.
@@ -280,24 +323,25 @@ void run() {
   console(counts.naccepted, " has been accepted.");
   open_files();
 
+  // Every stage takes the word count as it is checked at that moment.
   read_clock(start_reading);  // the timed interval begins
-  console_formatted(DIMENSION, counts.n);
-  write_or_stop(to_file(PI_TST, DIMENSION, counts.n));
+  console_formatted(DIMENSION, checked_counts().n);
+  write_or_stop(to_file(PI_TST, DIMENSION, checked_counts().n));
   write_clock_record("Start time", start_reading);
 
   console("Calculating arctg(1/5).");
-  iter::arctg(A, T, P, counts.n, 5, series5);
+  iter::arctg(A, T, P, checked_counts().n, 5, series5);
   list(ARCTG_5, A, listed_arctan5);
   console("Calculating arctg(1/239).");
-  iter::arctg(B, T, P, counts.n, 239, series239);
+  iter::arctg(B, T, P, checked_counts().n, 239, series239);
   list(ARCTG_239, B, listed_arctan239);
 
   console("Calculating arctg(1/5)*4.");
-  iter::mp_mul(A, counts.n, 4);
+  iter::mp_mul(A, checked_counts().n, 4);
   console("Calculating arctg(1/5)*4-arctg(1/239).");
-  iter::mp_sub(A, B, counts.n);
+  iter::mp_sub(A, B, checked_counts().n);
   console("Calculating pi=(arctg(1/5)*4-arctg(1/239))*4.");
-  iter::mp_mul(A, counts.n, 4);
+  iter::mp_mul(A, checked_counts().n, 4);
   A[0] = A[0] % iter::BASE;  // only the decimals: "3." is part of the label
 
   read_clock(end_reading);  // the timed interval ends
@@ -314,10 +358,12 @@ void run() {
 
   list(PI, A, listed_pi);
   verify_result();
+  verify_files();
   verify_timing(duration);
   if (!has_bench_value(duration)) stop_run();
   verify_time_had();
-  const float value = bench_value(counts.naccepted, duration);
+  // The value's inputs are the counts as they are checked now, not as they were at the checks.
+  const float value = bench_value(checked_counts().naccepted, duration);
   platform::check_floating_point_errors();
   if (!std::isfinite(value)) {
     refuse_value(STOP_WRONG_RESULT, "The benchmark value is not a number; none is recorded.");

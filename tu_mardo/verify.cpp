@@ -80,6 +80,8 @@ int32_t first_differing_decimal(int32_t i, iter::Word word, iter::Word expected)
 }  // namespace
 
 bool expected_arctangent_difference(const iter::SeriesTally& tally, int64_t& difference) {
+  // Each term's floor cuts off less than a unit, so the terms bound the deviation.
+  if (tally.unproven != 0 || !(std::fabs(tally.deviation) <= tally.terms + 1.0)) return false;
   double fraction = 0.0;
   if (!fraction_beyond(truth_of(tally.x), tally.n, fraction)) return false;
   return whole(tally.deviation + fraction, difference);

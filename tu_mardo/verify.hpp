@@ -15,7 +15,8 @@ inline constexpr double WHOLE_TOLERANCE = 1e-7;
 
 // The difference D = S - P, in units of word n, between the n words S a right calculation of
 // arctan(1/x) gives (x = 5 or 239) and the integer part P of the truth: the tally's deviation
-// plus the truth's fraction beyond word n, a whole number. False when it does not come out
+// plus the truth's fraction beyond word n, a whole number. False when a division was not proved
+// by its remainder, the deviation lies beyond what the terms can cut off, it does not come out
 // whole (a remainder, or the power the series divided, went wrong) or the truth is too short.
 bool expected_arctangent_difference(const iter::SeriesTally& tally, int64_t& difference);
 

@@ -15,7 +15,13 @@
 // - listed_byte: a word of arctan(1/239) one more while it is listed and put back before pi is
 //   formed (what was listed is not what the checks see);
 // - word_count and digit_count: a bit of the run's word count (its highest, which shortens it)
-//   or of its accepted digit count flipped as the calculation starts;
+//   or of its accepted digit count flipped as the calculation starts; word_count_between_terms:
+//   bit 20 of the word count flipped halfway through arctan(1/239), which would index far beyond
+//   the vectors;
+// - lying_division_5 and lying_division_239: halfway through the series, a term division whose
+//   last quotient word is BASE too low and whose remainder is BASE d too high, as one wrong
+//   double in the loop makes them: consistent with each other, but no floor;
+// - guard_word: one unit more in pi's guard word, which is never listed;
 // - division_by_zero: a floating-point division by zero in the first multiplication, which
 //   traps or is flagged.
 #include <cstdlib>
@@ -70,6 +76,7 @@ void mul(Word* v, int32_t n, int32_t m, int32_t base) {
   if (fault == "middle_word") add_units(v, n / 2 + 1, 1);
   if (fault == "last_word_1") add_units(v, n - 1, 1);
   if (fault == "last_word_9") add_units(v, n - 1, 9);
+  if (fault == "guard_word") add_units(v, n, 1);
   if (fault == "non_normalised") out_of_range(v, n);
 }
 
@@ -116,10 +123,21 @@ int32_t div(Word* v, int32_t n, int32_t d, int32_t base) {
     tu_mardo::counts.n ^= highest_bit(tu_mardo::counts.n);
   if (divisions == 1 && fault == "digit_count") tu_mardo::counts.naccepted ^= 1 << 11;
   if (divisions == 5 && fault == "dropped_division") return 0;
-  const int32_t remainder = real->div(v, n, d, base);
-  // arctan(1/5) divides the power vector at divisions 2 + 4i and 4 + 4i of iteration i (from 0).
+  int32_t remainder = real->div(v, n, d, base);
+  // arctan(1/5) divides at division 1, then the power vector at divisions 2 + 4i and 4 + 4i of
+  // iteration i (from 0) and the term at 3 + 4i and 5 + 4i; arctan(1/239) divides at the next
+  // one, then the power twice and the term once, twice an iteration.
   const int32_t k5 = iter::series_length(n, 5) / 2;
+  const int32_t k239 = iter::series_length(n, 239) / 2;
+  const int32_t term5 = 3 + 4 * (k5 / 2);
+  const int32_t term239 = 1 + 4 * k5 + 1 + 6 * (k239 / 2) + 3;
   if (divisions == 2 + 4 * (k5 - 3) && fault == "power_unit") add_units(v, n, 1);
+  if ((divisions == term5 && fault == "lying_division_5") ||
+      (divisions == term239 && fault == "lying_division_239")) {
+    v[n - 1] -= base;
+    remainder += base * d;
+  }
+  if (divisions == term239 && fault == "word_count_between_terms") tu_mardo::counts.n ^= 1 << 20;
   return remainder;
 }
 

@@ -108,13 +108,20 @@ TEST(VerifyTest, TheFirstWrongDecimalIsReported) {
 }
 
 // A tally whose deviation is not a whole number away from the truth's fraction says the
-// calculation went wrong: one unit more in the power vector moves it by 1 / (2j+1).
+// calculation went wrong: one unit more in the power vector moves it by 1 / (2j+1); so does one
+// with a division its remainder does not prove, or a deviation more than its terms can cut off.
 TEST(VerifyTest, ATallyThatDoesNotComeOutWholeFails) {
   test::start_fake_console(false, false);
   iter::SeriesTally tally;
   test::arctg(251, 5, &tally);
   int64_t d = 0;
   ASSERT_TRUE(tu_mardo::expected_arctangent_difference(tally, d));
+  iter::SeriesTally lying = tally;  // a remainder out of range, a whole deviation beyond the terms
+  lying.unproven = 1;
+  EXPECT_FALSE(tu_mardo::expected_arctangent_difference(lying, d));
+  lying = tally;
+  lying.deviation += 10000;
+  EXPECT_FALSE(tu_mardo::expected_arctangent_difference(lying, d));
   tally.deviation += 1.0 / 91565;
   EXPECT_FALSE(tu_mardo::expected_arctangent_difference(tally, d));
   tally.n = 16030;  // beyond the truth
@@ -136,16 +143,19 @@ TEST(FloatingPointRunTest, ADivisionByZeroEndsTheRunWithStatusOne) {
 }
 
 // Runs that cannot vouch for their value: a test-only build that computes wrongly on purpose
-// (tests/faulty_kernels.cpp), and a scripted wall clock set during the run. Each must end with
-// its line and status, leave the table alone, and leave the files as a right run does.
+// (tests/faulty_kernels.cpp), the in-memory file system changing a file or a count after the
+// checks (tests/sweep/memory_files.cpp), and a scripted wall clock set during the run. Each
+// must end with its line and status, leave the table alone, and leave the files as a right run
+// does (as far as they were written, for a run refused within its interval).
 struct Refused {
   std::string name;
-  std::string fault;  // TU_MARDO_FAULT, or empty for the scripted build
+  std::string fault;  // TU_MARDO_FAULT, TU_MARDO_FILE_FAULT=..., or empty for the scripted build
   std::string clock;
   std::string digits;
   int status;
   std::string line;         // standard error, up to the decimal
   int first_wrong_decimal;  // 0: not checked
+  bool in_interval = false;
 };
 
 // Names the case in test listings.
@@ -166,9 +176,14 @@ TEST_P(RefusedValueTest, EndsWithItsStatusAndLeavesTheTableAlone) {
   test::ProgramRun right;
   right.clock = c.clock;
   right.start(c.digits + "\n", test::Console::pipe);
-  test::ProgramRun run(c.fault.empty() ? TU_MARDO_SCRIPTED_BINARY : TU_MARDO_FAULTY_BINARY);
+  const bool file_fault = c.fault.find('=') != std::string::npos;
+  test::ProgramRun run(c.fault.empty() ? TU_MARDO_SCRIPTED_BINARY
+                       : file_fault    ? TU_MARDO_SWEEP_BINARY
+                                       : TU_MARDO_FAULTY_BINARY);
   run.clock = c.clock;
-  if (!c.fault.empty()) run.options.environment.push_back("TU_MARDO_FAULT=" + c.fault);
+  if (!c.fault.empty()) {
+    run.options.environment.push_back(file_fault ? c.fault : "TU_MARDO_FAULT=" + c.fault);
+  }
   test::write_file(run.path("tu_mardo.dat"), TABLE);
   run.start(c.digits + "\n", test::Console::pipe);
   EXPECT_EQ(run.result.exit_code, test::status_seen(c.status));
@@ -186,8 +201,19 @@ TEST_P(RefusedValueTest, EndsWithItsStatusAndLeavesTheTableAlone) {
   EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
   EXPECT_EQ(run.file("tu_mardo.dat"), TABLE);
   // The log and the listings are as a right run leaves them, but for the wrong digits.
-  EXPECT_EQ(run.file("PI.Tst"), right.file("PI.Tst"));
-  EXPECT_EQ(run.file("PI.OUT").size(), right.file("PI.OUT").size());
+  const std::string log = run.file("PI.Tst"), right_log = right.file("PI.Tst");
+  if (c.in_interval) {
+    EXPECT_EQ(right_log.compare(0, log.size(), log), 0) << log;
+    EXPECT_LT(run.file("PI.OUT").size(), right.file("PI.OUT").size());
+  } else {
+    // Byte for byte but for one the row changed on its way to the disk.
+    std::size_t apart = log.size() == right_log.size() ? 0 : log.size() + 1;
+    for (std::size_t i = 0; i < log.size() && apart <= log.size(); ++i) {
+      apart += log[i] != right_log[i];
+    }
+    EXPECT_LE(apart, c.fault.ends_with(" changed") ? 1u : 0u) << log;
+    EXPECT_EQ(run.file("PI.OUT").size(), right.file("PI.OUT").size());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -208,6 +234,16 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"guard_bit", "guard_bit", LONG, "1000", 904, PI_WRONG, 0},
         Refused{"arctan5_last_word_1", "arctan5_last_word_1", LONG, "1000", 904, PI_WRONG, 0},
         Refused{"arctan5_last_word_9", "arctan5_last_word_9", LONG, "1000", 904, PI_WRONG, 0},
+        // A wrong result in a run too short for a value, and one unit in pi's guard word.
+        Refused{"short_run", "last_word_1", "", "1000", 904, PI_WRONG, 999},
+        Refused{"guard_word", "guard_word", LONG, "1000", 904,
+                "The computed digits of pi are wrong beyond the listed decimals; ", 0},
+        // A term division of each series BASE too low in its last word, its remainder BASE d
+        // too high: consistent, but no floor.
+        Refused{"lying_division_5", "lying_division_5", LONG, "1000", 904,
+                "The computed digits of arctan(1/5) are wrong; ", 0},
+        Refused{"lying_division_239", "lying_division_239", LONG, "1000", 904,
+                "The computed digits of arctan(1/239) are wrong; ", 0},
         Refused{"power_unit", "power_unit", LONG, "1000", 904,
                 "The computed digits of arctan(1/5) are wrong; ", 0},
         // The last listed word of arctan(1/239), by units that move pi less than a unit.
@@ -223,9 +259,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "The listed digits of arctan(1/5) are not the computed ones", 0},
         Refused{"listed_byte", "listed_byte", LONG, "1000", 904,
                 "The listed digits of arctan(1/239) are not the computed ones", 0},
-        // A bit of the word count or of the accepted digit count flipped in memory.
-        Refused{"word_count", "word_count", LONG, "1000", 904, COUNTS_DISAGREE, 0},
-        Refused{"digit_count", "digit_count", LONG, "1000", 904, COUNTS_DISAGREE, 0},
+        // A bit of the word count or of the accepted digit count flipped in memory, as the
+        // calculation starts and between two terms of arctan(1/239); the digit count changed
+        // after the checks.
+        Refused{"word_count", "word_count", LONG, "1000", 904, COUNTS_DISAGREE, 0, true},
+        Refused{"digit_count", "digit_count", LONG, "1000", 904, COUNTS_DISAGREE, 0, true},
+        Refused{"word_count_between_terms", "word_count_between_terms", LONG, "1000", 904,
+                COUNTS_DISAGREE, 0, true},
+        Refused{"count_after_checks", "TU_MARDO_FILE_FAULT=read 3 count", LONG, "1000", 904,
+                COUNTS_DISAGREE, 0},
+        // A byte of each file changed on its way to the disk, before it is read back.
+        Refused{"pi_tst_changed", "TU_MARDO_FILE_FAULT=read 1 changed", LONG, "1000", 904,
+                "PI.Tst does not hold what was written to it", 0},
+        Refused{"pi_out_changed", "TU_MARDO_FILE_FAULT=read 3 changed", LONG, "1000", 904,
+                "PI.OUT does not hold what was written to it", 0},
         // The wall clock set an hour forward, and a second and a half back (the monotonic
         // clock counts 0.5 s and 4.5 s).
         Refused{"clock_set_forward", "", "10:00:00.00 11:00:00.50@36000.50", "1000", 905, CLOCK_SET,

@@ -9,7 +9,11 @@
 //     comes with a SIGINT, as when a signal cuts a blocked call short);
 //   kill: the process ends there, every file as it is (as SIGKILL leaves it);
 //   power: the process ends there, every file as it was when last synced (as a power cut
-//     leaves it; a file created and never synced is gone).
+//     leaves it; a file created and never synced is gone);
+//   changed: the middle byte of the call's file changes (a disk, or another program, changed
+//     it), then the call is made;
+//   count: the run's accepted digit count changes in memory (a stray write), then the call is
+//     made.
 // A crash ends the process with status CRASHED. TU_MARDO_FILE_LOG names a file that receives
 // one line per call: "<kind> <file name>".
 #include <algorithm>
@@ -24,6 +28,7 @@
 #include <vector>
 
 #include "platform/files.hpp"
+#include "tu_mardo/counts.hpp"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -136,6 +141,8 @@ IoFailure failure_of(const std::string& how) {
   return IoFailure::other;
 }
 
+File* named(const char* name);
+
 // Counts and logs the call; true if it is the one that fails (a crash never returns).
 bool faulted(const char* kind, const std::string& name, IoResult& failure) {
   MemoryFiles& m = fs();
@@ -148,6 +155,16 @@ bool faulted(const char* kind, const std::string& name, IoResult& failure) {
   if (m.fault.kind != kind || m.fault.call != count) return false;
   if (m.fault.how == "kill") crash(false);
   if (m.fault.how == "power") crash(true);
+  if (m.fault.how == "changed") {
+    File* file = named(name.c_str());
+    if (file != nullptr && !file->bytes.empty()) file->bytes[file->bytes.size() / 2] ^= 1;
+    if (file != nullptr) mirror(*file);
+    return false;
+  }
+  if (m.fault.how == "count") {
+    tu_mardo::counts.naccepted = 64000;
+    return false;
+  }
   if (m.fault.how == "interrupted") std::raise(SIGINT);  // held: the signal waits
   failure = IoResult{failure_of(m.fault.how), error_code(m.fault.how)};
   return true;

@@ -10,12 +10,24 @@ import assert from 'node:assert/strict';
 const [scripted, real, golden] = process.argv.slice(2);
 const gold = (name) => readFileSync(join(golden, name));
 
-function run(program, input, {clock, table} = {}) {
+// Node's clocks made to run `speed` times as fast as the process from its start.
+const CLOCKS = `const speed = Number(process.env.CLOCK_SPEED), hrtime = process.hrtime, now = Date.now;
+const h0 = hrtime(), d0 = now(), n0 = h0[0] * 1e9 + h0[1];
+process.hrtime = () => { const t = hrtime(), ns = n0 + (t[0] * 1e9 + t[1] - n0) * speed;
+  return [Math.floor(ns / 1e9), ns % 1e9]; };
+Date.now = () => d0 + (now() - d0) * speed;`;
+
+function run(program, input, {clock, table, speed} = {}) {
   const dir = mkdtempSync(join(tmpdir(), 'tu_mardo-'));
   if (table !== undefined) writeFileSync(join(dir, 'tu_mardo.dat'), table);
   const env = {...process.env, LC_ALL: 'C'};
   if (clock) env.TU_MARDO_SCRIPTED_CLOCK = clock;
-  const result = spawnSync(process.execPath, [program], {cwd: dir, input, env});
+  const options = speed ? ['--require', join(dir, 'clocks.cjs')] : [];
+  if (speed) {
+    writeFileSync(options[1], CLOCKS);
+    env.CLOCK_SPEED = String(speed);
+  }
+  const result = spawnSync(process.execPath, [...options, program], {cwd: dir, input, env});
   const file = (name) => (existsSync(join(dir, name)) ? readFileSync(join(dir, name)) : null);
   return {status: result.status, out: result.stdout, err: result.stderr.toString(), file};
 }
@@ -71,6 +83,13 @@ check('the program on the real clock', () => {
   assert.equal(r.status, 0, r.err);
   assert.deepEqual(r.file('PI.OUT'), gold('run-4.PI.OUT'));
   assert.match(r.file('PI.Tst').toString(), /^ Speed test data: dimension is     2\r\n Start time \d\d:\d\d:\d\d\.\d\d\r\n End time   \d\d:\d\d:\d\d\.\d\d\r\n Duration is .* sec\r\n$/);
+});
+
+check('clocks four times as fast as the process: it did not have the processor', () => {
+  const r = run(real, '12000\n', {table: 'MY PC\r\n', speed: 4});
+  assert.equal(r.status, 906 & 0xff, r.err);
+  assert.match(r.err, /^The run was stopped or kept waiting for the processor for [\d.]+ s of [\d.]+ s; no benchmark value is recorded\.\n$/);
+  assert.equal(r.file('tu_mardo.dat').toString(), 'MY PC\r\n');
 });
 
 console.log(`${cases} cases passed`);

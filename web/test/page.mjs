@@ -209,7 +209,7 @@ try {
     const first = finished(page, () => typeKeys(page, '16000'));
     await pause(300);
     await setName(other, 'Tab B');
-    const second = finished(other, () => typeKeys(other, '12000'));
+    const second = finished(other, () => typeKeys(other, '16000'));
     await other.waitForFunction(() => /another tab/.test(document.getElementById('status').textContent),
                                 {timeout: 60000, polling: 50});
     assert.deepEqual(await Promise.all([first, second]), [0, 0]);
