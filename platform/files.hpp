@@ -5,7 +5,7 @@
 // library); the fault sweep's build of the program links an in-memory file system in their place
 // (tests/sweep/memory_files.cpp), which can fail or "crash" at any chosen call. Each function is
 // one kind of call for the sweep: open, look-up, info, read, write, seek, reserve, cut, sync,
-// lock, unlock, replace, tidy, close.
+// name-sync, lock, unlock, replace, tidy, close.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,7 @@ enum class IoFailure : uint8_t {
   interrupted,    // an interrupt is pending: the call was given up and ends the run
   not_supported,  // the file system cannot do it (record locks on some network mounts)
   busy,           // another process holds the lock (a lock call that does not wait)
+  changed,        // the file was changed, or its name given to another, by someone else
   other,          // an I/O error and the rest
 };
 
@@ -41,10 +42,25 @@ struct FileInfo {
   uint64_t device = 0;
   uint64_t id = 0;
   int64_t size = 0;
+  // When its bytes last changed, and when the file itself did (its bytes, size, owner...), in
+  // nanoseconds of some clock of the file system's: equal readings, an unchanged file.
+  int64_t modified_ns = 0;
+  int64_t changed_ns = 0;
 };
 
 inline bool same_file(const FileInfo& a, const FileInfo& b) {
   return a.regular && b.regular && a.device == b.device && a.id == b.id;
+}
+
+// Whether `now` is the file `then` was, unchanged since.
+inline bool unchanged(const FileInfo& then, const FileInfo& now) {
+  return same_file(then, now) && then.size == now.size && then.modified_ns == now.modified_ns &&
+         then.changed_ns == now.changed_ns;
+}
+
+// The one order of all files in which a run takes their locks: device, then id.
+inline bool comes_before(const FileInfo& a, const FileInfo& b) {
+  return a.device != b.device ? a.device < b.device : a.id < b.id;
 }
 
 struct OpenedFile {
@@ -83,6 +99,9 @@ IoResult reserve_file(FileHandle file, int64_t offset, int64_t count);
 IoResult set_file_end(FileHandle file, int64_t offset);
 // Puts what was written to a regular file on the disk. Other files need nothing.
 IoResult sync_file(FileHandle file);
+// Puts the name of a file the program created on the disk (its directory's entry), so that a
+// power cut cannot take the synced file away again. Where no such step exists, nothing.
+IoResult sync_name(const char* name);
 
 // Locks the whole file against other processes that lock it: for writing when the file is
 // connected for writing, else for reading. Without `wait`, a lock that another process holds is
@@ -94,6 +113,10 @@ IoResult unlock_file(FileHandle file);
 
 // Puts a new file in place of `name` in one step: the first `keep` bytes of the open file
 // followed by `bytes`, synced before it takes the name, and the name's new entry synced after.
+// Right before the rename the name must still lead to the open file and the file be `as_read`
+// (unchanged since it was read), and right after it the name must lead to the new file:
+// otherwise IoFailure::changed (before the rename, with nothing changed; after it, with `file`
+// the new file, which another program's has replaced under the name).
 // `file` then is the new file, locked as the old one was (whose handle is closed), with the old
 // one's owner, group, permissions, access control lists and extended attributes.
 // IoFailure::not_supported, with nothing changed, wherever that cannot be done faithfully (a
@@ -101,8 +124,8 @@ IoResult unlock_file(FileHandle file);
 // system that cannot rename over an open file) and wherever making the new file failed (no
 // room, no descriptor): the caller then writes the file in place. A failure after the new file
 // took the name (its entry could not be synced) leaves the new file in place and is reported.
-IoResult replace_file(FileHandle& file, const char* name, int64_t keep, const char* bytes,
-                      std::size_t count, bool locked);
+IoResult replace_file(FileHandle& file, const char* name, const FileInfo& as_read, int64_t keep,
+                      const char* bytes, std::size_t count, bool locked);
 // Removes what replace_file left of `name` when a run was killed while it replaced it (the
 // program's own files, by the names it gives them; nothing else). Called with the file's lock
 // held, so that no other run is replacing it meanwhile.

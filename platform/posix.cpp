@@ -30,12 +30,13 @@ namespace {
 int64_t read_standard_input(char* buffer, std::size_t capacity) {
   const InterruptibleWait waiting;
   const BlockedCall blocked;
+  posix::EintrRetry retry;
   for (;;) {
     const ssize_t got = ::read(STDIN_FILENO, buffer, capacity);
     if (got >= 0) return got;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
       if (!posix::wait_until_ready(STDIN_FILENO, POLLIN)) return -1;
-    } else if (errno != EINTR) {
+    } else if (errno != EINTR || !retry.again()) {
       return -1;
     }
   }

@@ -27,11 +27,12 @@ bool wait_until_ready(int fd, short events) {
 // the call is caught by the alarm the handler sets, so no write blocks for long once one came.
 int write_all(int fd, const char* bytes, std::size_t count) {
   const BlockedCall blocked;
+  EintrRetry retry;
   while (count > 0) {
     const ssize_t done = ::write(fd, bytes, count);
     if (done < 0) {
       if (errno == EINTR) {
-        if (interrupt_pending()) return EINTR;
+        if (!retry.again()) return EINTR;
         continue;
       }
       if (errno == EAGAIN || errno == EWOULDBLOCK) {

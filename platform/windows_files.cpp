@@ -59,6 +59,19 @@ IoResult info_of(HANDLE handle, FileInfo& info) {
   info.id = (static_cast<uint64_t>(details.nFileIndexHigh) << 32) | details.nFileIndexLow;
   info.size = static_cast<int64_t>((static_cast<uint64_t>(details.nFileSizeHigh) << 32) |
                                    details.nFileSizeLow);
+  // In 100 ns steps; the change time (of the bytes, the size or the attributes) where the file
+  // system keeps one, else the time of the last write.
+  const auto ticks = [](const FILETIME& time) {
+    return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
+                                time.dwLowDateTime) *
+           100;
+  };
+  info.modified_ns = ticks(details.ftLastWriteTime);
+  info.changed_ns = info.modified_ns;
+  FILE_BASIC_INFO basic{};
+  if (::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+    info.changed_ns = static_cast<int64_t>(basic.ChangeTime.QuadPart) * 100;
+  }
   return {};
 }
 
@@ -170,6 +183,9 @@ IoResult sync_file(FileHandle file) {
   return failed(::GetLastError());
 }
 
+// The file's entry goes to the disk with the file itself (FlushFileBuffers).
+IoResult sync_name(const char*) { return {}; }
+
 IoResult lock_file(FileHandle file, bool writable, bool wait) {
   // The whole file and any length it may grow to.
   OVERLAPPED from_start{};
@@ -190,7 +206,8 @@ IoResult unlock_file(FileHandle file) {
   return failed(::GetLastError());
 }
 
-IoResult replace_file(FileHandle&, const char*, int64_t, const char*, std::size_t, bool) {
+IoResult replace_file(FileHandle&, const char*, const FileInfo&, int64_t, const char*, std::size_t,
+                      bool) {
   return IoResult{IoFailure::not_supported, ERROR_NOT_SUPPORTED};
 }
 

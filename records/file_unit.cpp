@@ -29,6 +29,8 @@ int32_t failure_status(const platform::IoResult& result) {
       return STATUS_NO_SPACE;
     case platform::IoFailure::interrupted:
       return STATUS_INTERRUPTED;
+    case platform::IoFailure::changed:
+      return STATUS_FILE_CHANGED;
     case platform::IoFailure::not_supported:
     case platform::IoFailure::busy:
     case platform::IoFailure::other:
@@ -90,53 +92,40 @@ bool untouched(const FileUnit& unit) {
          !unit.unsynced && !unit.past_end;
 }
 
-// Waits for `unit`'s lock without holding one another run may be waiting for: the locks of the
-// untouched units are given up for the wait and taken again after it without waiting; one that
-// another run took meanwhile becomes the one waited for, the others given up again. Two runs
-// whose files lead to each other's (PI.Tst to PI.OUT) thus never wait for each other.
-platform::IoResult wait_holding_nothing(FileUnit& unit, std::span<FileUnit> others) {
-  FileUnit* waiting_for = &unit;
-  for (;;) {
-    for (FileUnit& other : others) {
-      if (&other == waiting_for || !untouched(other)) continue;
-      if (const auto released = platform::unlock_file(other.handle); !released) return released;
-      other.locked = false;
-      other.lock_given_up = true;
-    }
-    if (&unit != waiting_for && unit.locked) {
-      if (const auto released = platform::unlock_file(unit.handle); !released) return released;
-      unit.locked = false;
-    }
-    const platform::IoResult waited =
-        platform::lock_file(waiting_for->handle, waiting_for->writable, true);
-    if (!waited) return waited;
-    waiting_for->locked = true;
-    waiting_for->lock_given_up = false;
-    FileUnit* busy = nullptr;
-    auto retake = [&busy](FileUnit& given_up) -> platform::IoResult {
-      const platform::IoResult taken =
-          platform::lock_file(given_up.handle, given_up.writable, false);
-      if (taken.failure == platform::IoFailure::busy) {
-        busy = &given_up;
-        return {};
-      }
-      if (taken) {
-        given_up.locked = true;
-        given_up.lock_given_up = false;
-      }
-      return taken;
-    };
-    if (!unit.locked) {
-      if (const auto taken = retake(unit); !taken) return taken;
-    }
-    for (FileUnit& other : others) {
-      if (busy != nullptr) break;
-      if (!other.lock_given_up) continue;
-      if (const auto taken = retake(other); !taken) return taken;
-    }
-    if (busy == nullptr) return {};
-    waiting_for = busy;
+// Waits for the unit's lock holding no lock of a file that comes after its file in the one order
+// of all files (platform::comes_before): the untouched units of such files give theirs up for
+// the wait and take them again after it, in that order, waiting for each. Runs thus wait only
+// for files that come after every file they hold, and no two can wait for each other in a
+// circle, however slow their lock calls (two directories whose PI.OUT is the other's PI.Tst). A
+// unit that already wrote keeps its lock (the table's wait at the end of a run).
+platform::IoResult wait_in_order(FileUnit& unit, std::span<FileUnit> others) {
+  FileUnit* after[MAX_UNITS];
+  std::size_t count = 0;
+  for (FileUnit& other : others) {
+    if (&other == &unit || !untouched(other)) continue;
+    if (!platform::comes_before(unit.identity, other.identity)) continue;
+    if (count == std::size(after)) break;
+    after[count++] = &other;
   }
+  std::sort(after, after + count, [](const FileUnit* a, const FileUnit* b) {
+    return platform::comes_before(a->identity, b->identity);
+  });
+  for (std::size_t i = 0; i < count; ++i) {
+    if (const auto released = platform::unlock_file(after[i]->handle); !released) return released;
+    after[i]->locked = false;
+    // Another run may write the file meanwhile: it is no longer known to end at its start.
+    after[i]->at_end = false;
+  }
+  if (const auto taken = platform::lock_file(unit.handle, unit.writable, true); !taken) {
+    return taken;
+  }
+  unit.locked = true;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto taken = platform::lock_file(after[i]->handle, after[i]->writable, true);
+    if (!taken) return taken;
+    after[i]->locked = true;
+  }
+  return {};
 }
 
 bool wait_reported = false;  // the wait is reported once a run
@@ -152,7 +141,7 @@ int32_t take_lock(FileUnit& unit, std::span<FileUnit> others) {
       platform::report_error(line);
       wait_reported = true;
     }
-    result = wait_holding_nothing(unit, others);
+    result = wait_in_order(unit, others);
   }
   if (result) {
     unit.locked = true;
@@ -283,8 +272,40 @@ platform::IoResult write_at(FileUnit& unit, int64_t offset, const char* bytes, i
   return result;
 }
 
+// Whether the unit's name still leads to the file it holds, and that file is as it was read:
+// no program that takes no lock (an editor saving under the name, a line appended) changed it.
+// `now` receives what the file is now.
+platform::IoResult unchanged_since_read(const FileUnit& unit, platform::FileInfo& now,
+                                        bool& unchanged) {
+  platform::FileInfo named;
+  if (const auto looked = platform::file_info(unit.handle, now); !looked) return looked;
+  const auto found = platform::name_info(unit.name, named);
+  unchanged = found && platform::same_file(now, named) && platform::unchanged(unit.identity, now);
+  return {};
+}
+
+// The unit's output is not put in place: another program changed the file, which the caller
+// reads again from the start (flush_unit connects the unit to the name's new file first).
+int32_t changed_by_another(FileUnit& unit, const platform::FileInfo& now) {
+  unit.at_end = false;
+  unit.identity = now;  // what the next reading is of
+  return STATUS_FILE_CHANGED;
+}
+
+// Puts what was written on the disk, and the name of a file the run created: once this returns
+// success, no power cut can take the file back.
+platform::IoResult sync_unit(FileUnit& unit) {
+  if (const auto synced = platform::sync_file(unit.handle); !synced) return synced;
+  unit.unsynced = false;
+  if (unit.name_unsynced) {
+    if (const auto named = platform::sync_name(unit.name); !named) return named;
+    unit.name_unsynced = false;
+  }
+  return {};
+}
+
 // A whole-or-nothing unit's output replaces everything from `origin` on: the file is old or new
-// at every instant. The file's size must be the one the reading met at its end.
+// at every instant. The file must be as it was read, right before and right after.
 int32_t put_replacement_in_place(FileUnit& unit) {
   static char covered[BLOCK_SIZE];  // old bytes the new ones overwrite, to undo a failed write
   const int64_t from = unit.origin;
@@ -296,24 +317,27 @@ int32_t put_replacement_in_place(FileUnit& unit) {
   // failure here keeps the leftover for a later run and harms nothing.
   (void)platform::tidy_replacements(unit.name);
   platform::FileInfo now;
-  if (const auto result = platform::file_info(unit.handle, now); !result) {
-    return fail(unit, result);
+  bool as_read = false;
+  if (const auto looked = unchanged_since_read(unit, now, as_read); !looked) {
+    return fail(unit, looked);
   }
-  if (unit.size_at_end >= 0 && now.size != unit.size_at_end) {
-    unit.at_end = false;  // the output is dropped; the caller reads the file again
-    return STATUS_FILE_CHANGED;
-  }
+  if (!as_read) return changed_by_another(unit, now);
   const int64_t new_end = from + count;
   if (new_end < now.size) {
     // Shrinking: one step only by a new file. Where the name cannot be replaced, the file is
     // written and then cut, which leaves a moment with the old tail behind the new bytes.
-    const platform::IoResult replaced = platform::replace_file(
-        unit.handle, unit.name, from, unit.buffer, static_cast<std::size_t>(count), unit.locked);
-    if (replaced) {
+    const platform::IoResult replaced =
+        platform::replace_file(unit.handle, unit.name, unit.identity, from, unit.buffer,
+                               static_cast<std::size_t>(count), unit.locked);
+    if (replaced || replaced.failure == platform::IoFailure::changed) {
       unit.os_offset = -1;
       unit.origin = new_end;
       unit.unsynced = false;
-      return 0;
+      if (replaced) return 0;
+      if (const auto looked = platform::file_info(unit.handle, now); !looked) {
+        return fail(unit, looked);
+      }
+      return changed_by_another(unit, now);
     }
     if (replaced.failure != platform::IoFailure::not_supported) return fail(unit, replaced);
   } else if (const auto room = platform::reserve_file(unit.handle, from, count); !room) {
@@ -338,8 +362,16 @@ int32_t put_replacement_in_place(FileUnit& unit) {
     }
   }
   unit.origin = new_end;
-  if (const auto synced = platform::sync_file(unit.handle); !synced) return fail(unit, synced);
-  unit.unsynced = false;
+  if (const auto synced = sync_unit(unit); !synced) return fail(unit, synced);
+  // The new bytes are in the file the name leads to, or an editor's file took the name meanwhile
+  // and the update is made again there.
+  platform::FileInfo named;
+  if (const auto looked = platform::file_info(unit.handle, now); !looked) return fail(unit, looked);
+  if (!platform::name_info(unit.name, named) || !platform::same_file(now, named) ||
+      now.size < new_end) {
+    return changed_by_another(unit, now);
+  }
+  unit.identity = now;
   return 0;
 }
 
@@ -382,7 +414,9 @@ int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const U
     unit.writable = opened.writable;
     unit.readable = opened.readable;
     unit.at_end = opened.created;
+    unit.name_unsynced = opened.created;
     unit.whole_or_nothing = rules.whole_or_nothing;
+    unit.rules = rules;
     unit.os_offset = 0;
     int32_t status = 0;
     if (!platform::file_info(unit.handle, unit.identity)) {
@@ -400,6 +434,8 @@ int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const U
     return status;
   }
 }
+
+bool file_still_named(const FileUnit& unit) { return name_still_leads_here(unit); }
 
 bool file_identity(std::string_view name, bool any_case, platform::FileInfo& identity) {
   platform::NameBuffer found;
@@ -465,7 +501,6 @@ int32_t file_read_record(FileUnit& unit, const TextField* fields, int32_t count)
   if (first == BYTE_FAILED || first == BYTE_INTERRUPTED) return byte_status(first);
   if (first == BYTE_END) {
     unit.past_end = true;
-    unit.size_at_end = unit.position();
     return -1;
   }
   for (int32_t i = 0; i < count; ++i) {
@@ -491,9 +526,8 @@ int32_t file_rewind(FileUnit& unit) {
 
 int32_t file_read_back(FileUnit& unit, uint64_t& digest) {
   if (const int32_t status = file_complete(unit)) return status;
-  if (unit.unsynced) {
-    if (const auto synced = platform::sync_file(unit.handle); !synced) return fail(unit, synced);
-    unit.unsynced = false;
+  if (unit.unsynced || unit.name_unsynced) {
+    if (const auto synced = sync_unit(unit); !synced) return fail(unit, synced);
   }
   if (!unit.identity.regular || !unit.readable) return STATUS_NOT_READABLE;
   static char block[16 * BLOCK_SIZE];
@@ -514,9 +548,8 @@ int32_t file_close(FileUnit& unit) {
   int32_t status = 0;
   if (!unit.given_up) {
     status = file_complete(unit);
-    if (status == 0 && unit.unsynced) {
-      if (const auto synced = platform::sync_file(unit.handle); !synced)
-        status = fail(unit, synced);
+    if (status == 0 && (unit.unsynced || unit.name_unsynced)) {
+      if (const auto synced = sync_unit(unit); !synced) status = fail(unit, synced);
     }
   }
   if (const auto closed = platform::close_file(unit.handle); !closed && status == 0) {

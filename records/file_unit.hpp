@@ -9,8 +9,9 @@
 //   file in its buffer until it is completed, and then puts it in place in one step: with one
 //   write when the file does not shrink (room reserved first, the covered bytes written back if
 //   the write fails), else by a new file renamed over the old one. The file is old or new at
-//   every instant, and synced before the completion returns. It is not written when the file
-//   changed size since it was read to its end (someone wrote it without the lock).
+//   every instant, and synced before the completion returns. It is not put in place when the
+//   name no longer leads to the file or the file changed since it was read (someone wrote it
+//   without the lock), checked right before the write or rename and again right after.
 // - Room for each block is reserved before it is written, without growing the file; where the
 //   system cannot do that, the write itself meets the full disk.
 // - A unit whose call an interrupt cut short is given up: nothing more is read or written.
@@ -33,26 +34,28 @@ struct FileUnit {
   int16_t number = 0;
   char name[MAX_FILE_NAME + 1] = {};  // the name the file was found under
   platform::FileHandle handle = -1;
-  platform::FileInfo identity;  // which file it is, so that no other unit connects it too
+  // Which file it is, so that no other unit connects it too, and what it was when it was read:
+  // a whole-or-nothing replacement is made only while it is still that.
+  platform::FileInfo identity;
+  UnitRules rules;  // what it was connected with, to connect it again
   char buffer[BLOCK_SIZE];
-  int32_t filled = 0;          // bytes in the buffer: output not yet written, or the block read
-  int32_t next = 0;            // reading: the next byte of the block
-  int64_t origin = 0;          // file offset of buffer[0]
-  int64_t os_offset = -1;      // the system's file offset, -1 when unknown
-  int64_t size_at_end = -1;    // the file's size when a read last met its end
-  bool holds_input = false;    // the buffer holds a block read from the file
-  bool dirty = false;          // the buffer holds output not yet written
-  bool at_end = false;         // nothing follows the current position in the file
-  bool past_end = false;       // a read met the end of the file
-  bool writable = true;        // connected for writing
-  bool readable = true;        // connected for reading
-  bool locked = false;         // holds the file's lock
-  bool lock_given_up = false;  // gave its lock up while another unit waits for one
+  int32_t filled = 0;        // bytes in the buffer: output not yet written, or the block read
+  int32_t next = 0;          // reading: the next byte of the block
+  int64_t origin = 0;        // file offset of buffer[0]
+  int64_t os_offset = -1;    // the system's file offset, -1 when unknown
+  bool holds_input = false;  // the buffer holds a block read from the file
+  bool dirty = false;        // the buffer holds output not yet written
+  bool at_end = false;       // nothing follows the current position in the file
+  bool past_end = false;     // a read met the end of the file
+  bool writable = true;      // connected for writing
+  bool readable = true;      // connected for reading
+  bool locked = false;       // holds the file's lock
   bool whole_or_nothing = false;
-  bool replacing = false;  // whole-or-nothing output waits in the buffer to replace from origin
-  bool unsynced = false;   // written since the last sync
-  bool given_up = false;   // an interrupt cut a call short
-  int system_error = 0;    // of the last failed write, for the message
+  bool replacing = false;      // whole-or-nothing output waits in the buffer to replace from origin
+  bool unsynced = false;       // written since the last sync
+  bool name_unsynced = false;  // the open created the file, and its name is not yet synced
+  bool given_up = false;       // an interrupt cut a call short
+  int system_error = 0;        // of the last failed write, for the message
   // The digest of every byte the output placed since it began at `image_from`: what the file
   // must hold from there on.
   uint64_t image = DIGEST_START;
@@ -77,11 +80,15 @@ using ConnectedElsewhere = bool (*)(const platform::FileInfo& file);
 // Connects the unit: finds the name (without regard to case, if the rules say so), opens the
 // file, refuses one that another unit has (STATUS_FILE_CONNECTED), and takes its lock. A lock
 // that another process holds is waited for, after one line on standard error (once a run),
-// with the locks of the `others` that have seen no output or input given up meanwhile; a file
+// in the one order of all files (the `others` that come later and have seen no output or input
+// give theirs up for the wait and take them again after it); a file
 // system without locks is used without, after one line. If the name was given to another file
 // while the run waited, that file is opened instead.
 int32_t file_open(FileUnit& unit, int16_t number, std::string_view name, const UnitRules& rules,
                   ConnectedElsewhere connected_elsewhere, std::span<FileUnit> others);
+
+// Whether the unit's name still leads to the file it holds (or cannot be looked up).
+bool file_still_named(const FileUnit& unit);
 
 // The unit a name leads to now, as file_open would find it; false when it leads to no file.
 bool file_identity(std::string_view name, bool any_case, platform::FileInfo& identity);

@@ -66,8 +66,9 @@ struct UnitRules {
   bool exclusive = false;
   // Output after reading replaces the rest of the file in one step, when the unit is flushed,
   // read, rewound or closed: the file is the old or the new one at every instant, synced once
-  // replaced, and left alone if it changed size since it was read to its end
-  // (STATUS_FILE_CHANGED). The replacing output must fit the unit's 1024-byte buffer.
+  // replaced, and left alone if another program changed it since it was read or gave its name
+  // to another file (STATUS_FILE_CHANGED). The replacing output must fit the unit's 1024-byte
+  // buffer.
   bool whole_or_nothing = false;
 };
 
@@ -113,7 +114,9 @@ int32_t end_read();
 int32_t rewind_unit(int16_t unit);
 
 // Writes out what the unit holds (a whole-or-nothing unit: puts its replacement in place), so
-// that a failure comes back as a status instead of at the exit processing.
+// that a failure comes back as a status instead of at the exit processing. STATUS_FILE_CHANGED
+// when another program changed the file: the unit is then connected to the file its name leads
+// to now, with the same rules, to be read again from its start.
 int32_t flush_unit(int16_t unit);
 
 // Ends the console's open line if a record still owes its line end; keeps it owed.

@@ -406,7 +406,16 @@ int32_t flush_unit(int16_t unit) {
   const platform::InterruptsHeld held;
   FileUnit* connected = find_unit(unit);
   if (connected == nullptr) return STATUS_NOT_CONNECTED;
-  return detail::file_complete(*connected);
+  const int32_t status = detail::file_complete(*connected);
+  if (status != STATUS_FILE_CHANGED || detail::file_still_named(*connected)) return status;
+  // Another program saved a new file under the name: the unit leaves the table and is connected
+  // again, to that file, with the same rules, for the caller to read it afresh.
+  const FileUnit old = *connected;
+  (void)platform::close_file(old.handle);
+  std::copy(connected + 1, units + units_connected, connected);
+  --units_connected;
+  const int32_t reopened = open_unit(old.number, old.name, {}, {}, old.rules);
+  return reopened != 0 ? reopened : STATUS_FILE_CHANGED;
 }
 
 void finish_console_line() {
@@ -446,7 +455,8 @@ int32_t close_all_units(int32_t exit_status) {
   for (int32_t i = 0; i < units_connected; ++i) {
     FileUnit& unit = units[i];
     const int32_t status = detail::file_close(unit);
-    if (status != 0 && status != STATUS_INTERRUPTED) {
+    // A unit an interrupt cut short is lost by the interrupt, which ends the process and says so.
+    if (status != 0 && !(status == STATUS_INTERRUPTED && platform::interrupt_pending())) {
       file_lost = true;
       report_file_failure(unit, status);
     }

@@ -29,7 +29,8 @@ int32_t pass_record() {
 }
 
 constexpr std::string_view TABLE_NAME = "tu_mardo.dat";
-// A table that a program without the lock keeps changing is read this many times, then left.
+// A table that a program without the lock keeps changing is read this many times, then left
+// as that program made it.
 constexpr int MAX_READS = 3;
 
 // The counting pass, the positioning at the start of the last record, and the new record, which
@@ -91,14 +92,15 @@ TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]) {
   if (records::open_unit(TABLE, TABLE_NAME, "UNKNOWN", "Formatted", rules) != 0) {
     return TableUpdate::open_failed;
   }
-  // A table that changed size between the passes (a program that takes no lock wrote to it) is
-  // read again from the start before anything is written.
+  // A table that a program taking no lock changed while the run updated it (an editor saved a
+  // new file under its name, a line was appended) is read again from the start, the new file
+  // if the name leads to one now, and updated again.
   TableUpdate outcome = TableUpdate::changed;
   for (int read = 0; read < MAX_READS && outcome == TableUpdate::changed; ++read) {
     if (read > 0 && records::rewind_unit(TABLE) != 0) return TableUpdate::transfer_failed;
     outcome = read_and_rewrite(bench_value);
   }
-  if (outcome != TableUpdate::done) return TableUpdate::transfer_failed;
+  if (outcome != TableUpdate::done) return outcome;
   std::memcpy(name, last_line, sizeof name);
   return TableUpdate::done;
 }
@@ -112,8 +114,12 @@ void update_results_table(float bench_value) {
     case TableUpdate::open_failed:
       console("Error opening Tu_Mardo.Dat");
       stop_run(STOP_OPEN_TABLE);
-    case TableUpdate::transfer_failed:
     case TableUpdate::changed:
+      platform::report_error(
+          "tu_mardo.dat was changed by another program while this run updated it; it is left as "
+          "that program made it, and no value is recorded.");
+      break;
+    case TableUpdate::transfer_failed:
       break;
   }
   console("Error reading/writing benchmark file.");

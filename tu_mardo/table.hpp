@@ -12,7 +12,8 @@ enum class TableUpdate { done, open_failed, transfer_failed, changed };
 
 // Rewrites the table's last line as its first 50 characters, a blank and the value; earlier
 // lines stay as they are. `name` receives the 50 characters written. The table is the old or the
-// new one whatever happens, and on disk when this returns done.
+// new one whatever happens, and on disk under its name when this returns done; `changed` when
+// another program kept changing it.
 TableUpdate rewrite_last_line(float bench_value, char (&name)[NAME_LENGTH]);
 
 // Whether the table's name leads to a file that the run has open as PI.Tst or PI.OUT.

@@ -29,7 +29,9 @@ bool ends_with(const std::string& text, const std::string& tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-enum class Blocker { directory, dangling_link };
+// A directory, a link to nowhere; a link to a file anyone may write that another user (4242)
+// made, met by root and by an unprivileged user in a directory of root's.
+enum class Blocker { directory, dangling_link, others_link, others_link_as_user };
 
 struct Unopenable {
   std::string name;
@@ -48,12 +50,26 @@ TEST_P(UnopenableTest, StopsWithItsMessage) {
   const Unopenable& c = GetParam();
   ProgramRun run;
   run.clock = LONG_RUN;
+  const bool others_link = c.blocker >= Blocker::others_link;
+  if (others_link && ::geteuid() != 0) GTEST_SKIP() << "gives a link to another user: needs root";
+  const std::string victim = "another's file\r\n";
   if (c.blocker == Blocker::directory) {
     ASSERT_EQ(::mkdir(run.path(c.file).c_str(), 0755), 0);
+  } else if (others_link) {
+    test::write_file(run.path("victim"), victim);
+    ASSERT_EQ(::chmod(run.path("victim").c_str(), 0666), 0);
+    ASSERT_EQ(::symlink("victim", run.path(c.file).c_str()), 0);
+    ASSERT_EQ(::lchown(run.path(c.file).c_str(), 4242, 4242), 0);
+    run.options.unprivileged = c.blocker == Blocker::others_link_as_user;
   } else {
     ASSERT_EQ(::symlink("nowhere/target", run.path(c.file).c_str()), 0);
   }
   run.start("4\n", Console::pipe);
+  if (others_link) {
+    EXPECT_EQ(run.file("victim"), victim);
+    EXPECT_EQ(run.result.err,
+              c.file + " is a symbolic link of user 4242, which this run does not follow.\n");
+  }
   EXPECT_EQ(run.result.exit_code, test::status_seen(c.status));
   EXPECT_TRUE(ends_with(run.result.out,
                         c.message + "\r\nReturn code " + std::to_string(c.status) + "\r\n\r\n"))
@@ -73,6 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
         Unopenable{"table_directory", "tu_mardo.dat", Blocker::directory,
                    "Error opening Tu_Mardo.Dat", 1002},
         Unopenable{"table_dangling", "tu_mardo.dat", Blocker::dangling_link,
+                   "Error opening Tu_Mardo.Dat", 1002},
+        Unopenable{"pi_out_others_link", "PI.OUT", Blocker::others_link, "Error opening Pi.Out",
+                   1001},
+        Unopenable{"table_others_link_as_user", "tu_mardo.dat", Blocker::others_link_as_user,
                    "Error opening Tu_Mardo.Dat", 1002}),
     [](const auto& param_info) { return param_info.param.name; });
 

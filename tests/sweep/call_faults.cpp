@@ -1,15 +1,18 @@
 // A library the call sweep preloads (LD_PRELOAD) into the real program: it stands between the
 // program and the C library's file calls, counts the calls of each kind, and at one chosen call
 // fails it with a system error or kills the process there, as TU_MARDO_CALL_FAULT says:
-// "<kind> <k> <errno name>|kill", k a number or "all" (every call of the kind). Record locks are
-// a kind of their own ("lock"), apart from the other fcntl calls. TU_MARDO_CALL_APPEND
-// ("<kind> <k> <file> <text>") plays a program that takes no lock: it appends a line to the file
-// just before that call. TU_MARDO_CALL_COUNTS names a file that receives the count of each
-// kind, then three counts of what must never happen, kept up to date at every call (a killed
-// process leaves them right): a file closed with writes not synced, a file renamed with writes
-// not synced, a name replaced while no descriptor of the file it names holds a lock. Only the
-// calls the program makes through the library's entry points are seen; the C library's own
-// internal calls are not.
+// "<kind> <k> <errno name>|kill", k a number, a number and "+" (that call and every later one)
+// or "all" (every call of the kind). Record locks are
+// a kind of their own ("lock"), apart from the other fcntl calls. TU_MARDO_CALL_OTHER
+// ("append|save <kind> <k> <file> <text>", k as above) plays a program that takes no lock, just
+// before that call: it appends a line to the file, or saves the file with the line appended as
+// an editor does (a new file renamed over the name). TU_MARDO_CALL_SLOW ("<kind> <ms>") makes
+// every call of a kind take that long (a network file system, a loaded machine).
+// TU_MARDO_CALL_COUNTS names a file that receives the count of each kind, then three counts of what
+// must never happen, kept up to date at every call (a killed process leaves them right): a file
+// closed with writes not synced, a file renamed with writes not synced, a name replaced while no
+// descriptor of the file it names holds a lock. Only the calls the program makes through the
+// library's entry points are seen; the C library's own internal calls are not.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -64,12 +67,20 @@ constexpr Error ERRORS[] = {
 };
 
 int fault_kind = -1;
-long fault_call = 0;  // 0: every call
-int fault_error = 0;  // 0: kill
-int append_kind = -1;
-long append_call = 0;
-char append_file[256];
-char append_text[256];
+long fault_call = 0;        // 0: every call
+bool fault_onward = false;  // from the fault_call-th call on
+int fault_error = 0;        // 0: kill
+struct Other {
+  char how[16] = {};
+  int kind = -1;
+  long call = 0;  // 0: every call
+  bool onward = false;
+  char file[256] = {};
+  char text[256] = {};
+};
+constinit Other other;
+int slow_kind = -1;
+long slow_ms = 0;
 long* counts = nullptr;
 long own_counts[SLIPS_END];
 
@@ -106,36 +117,69 @@ __attribute__((constructor)) void start() {
     return -1;
   };
   char kind[32] = {}, call[32] = {}, how[32] = {};
-  if (const char* append = std::getenv("TU_MARDO_CALL_APPEND")) {
-    if (std::sscanf(append, "%31s %ld %255s %255[^\n]", kind, &append_call, append_file,
-                    append_text) == 4) {
-      append_kind = kind_of(kind);
+  const auto call_of = [](const char* text, long& number, bool& onward) {
+    number = std::strcmp(text, "all") == 0 ? 0 : std::atol(text);
+    onward = text[std::strlen(text) - 1] == '+';
+  };
+  if (const char* acting = std::getenv("TU_MARDO_CALL_OTHER")) {
+    if (std::sscanf(acting, "%15s %31s %31s %255s %255[^\n]", other.how, kind, call, other.file,
+                    other.text) == 5) {
+      other.kind = kind_of(kind);
+      call_of(call, other.call, other.onward);
     }
+  }
+  if (const char* slow = std::getenv("TU_MARDO_CALL_SLOW")) {
+    if (std::sscanf(slow, "%31s %ld", kind, &slow_ms) == 2) slow_kind = kind_of(kind);
   }
   const char* fault = std::getenv("TU_MARDO_CALL_FAULT");
   if (fault == nullptr || std::sscanf(fault, "%31s %31s %31s", kind, call, how) != 3) return;
   fault_kind = kind_of(kind);
-  fault_call = std::strcmp(call, "all") == 0 ? 0 : std::atol(call);
+  call_of(call, fault_call, fault_onward);
   for (const Error& error : ERRORS) {
     if (std::strcmp(how, error.name) == 0) fault_error = error.number;
   }
 }
 
-void append_line() {
-  const int fd = real<int (*)(const char*, int, ...)>("open64")(append_file, O_WRONLY | O_APPEND);
-  if (fd < 0) return;
+// The other program's line: appended, or in a new file that takes the name.
+void act_as_other() {
+  const auto open_real = real<int (*)(const char*, int, ...)>("open64");
+  const auto write_real = real<ssize_t (*)(int, const void*, size_t)>("write");
+  const auto close_real = real<int (*)(int)>("close");
   char line[300];
-  const int length = std::snprintf(line, sizeof line, "%s\r\n", append_text);
-  (void)real<ssize_t (*)(int, const void*, size_t)>("write")(fd, line, static_cast<size_t>(length));
-  real<int (*)(int)>("close")(fd);
+  const int length = std::snprintf(line, sizeof line, "%s\r\n", other.text);
+  if (std::strcmp(other.how, "append") == 0) {
+    const int fd = open_real(other.file, O_WRONLY | O_APPEND);
+    if (fd < 0) return;
+    (void)write_real(fd, line, static_cast<size_t>(length));
+    close_real(fd);
+    return;
+  }
+  char saved[300];
+  std::snprintf(saved, sizeof saved, "%s.saved", other.file);
+  const int from = open_real(other.file, O_RDONLY);
+  const int to = open_real(saved, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  char block[4096];
+  for (ssize_t got; from >= 0 && (got = real<ssize_t (*)(int, void*, size_t)>("read")(
+                                      from, block, sizeof block)) > 0;) {
+    (void)write_real(to, block, static_cast<size_t>(got));
+  }
+  (void)write_real(to, line, static_cast<size_t>(length));
+  close_real(from);
+  close_real(to);
+  (void)real<int (*)(const char*, const char*)>("rename")(saved, other.file);
+}
+
+bool chosen(long call, long number, bool onward) {
+  return number == 0 || call == number || (onward && call > number);
 }
 
 // Counts the call; true when it is the one to fail (errno is set then). The one to kill never
 // returns.
 bool fails(Kind kind) {
   const long call = ++counts[kind];
-  if (kind == append_kind && call == append_call) append_line();
-  if (kind != fault_kind || (fault_call != 0 && call != fault_call)) return false;
+  if (kind == slow_kind) ::usleep(static_cast<useconds_t>(slow_ms * 1000));
+  if (kind == other.kind && chosen(call, other.call, other.onward)) act_as_other();
+  if (kind != fault_kind || !chosen(call, fault_call, fault_onward)) return false;
   if (fault_error == 0) ::raise(SIGKILL);
   errno = fault_error;
   return true;

@@ -2,8 +2,8 @@
 // tu_mardo_sweep, the build of the program that the fault sweep runs. It starts with the regular
 // files of the current directory, mirrors every change back to them at once, and at one chosen
 // call fails or "crashes", as TU_MARDO_FILE_FAULT says: "<kind> <k> <how>", the k-th call of that
-// kind (open, look-up, info, read, write, seek, reserve, cut, sync, lock, unlock, replace, tidy,
-// close), and
+// kind (open, look-up, info, read, write, seek, reserve, cut, sync, name-sync, lock, unlock,
+// replace, tidy, close), and
 //   no_space, too_large, io_error, access_denied, not_supported, interrupted: that failure, as
 //     the system gives it (a write that fails has written half its bytes; an interrupted call
 //     comes with a SIGINT, as when a signal cuts a blocked call short);
@@ -44,6 +44,7 @@ constexpr int CRASHED = 86;
 struct File {
   std::string name;     // empty once another file took its name
   std::string bytes;    // what a reader sees
+  int64_t version = 0;  // changes with its bytes: its modification and change time
   std::string durable;  // what a power cut leaves
   bool durable_exists = true;
 };
@@ -94,7 +95,8 @@ MemoryFiles& fs() {
   return instance;
 }
 
-void mirror(const File& file) {
+void mirror(File& file) {
+  ++file.version;
   if (file.name.empty()) return;
   std::ofstream out(file.name, std::ios::binary | std::ios::trunc);
   out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
@@ -186,6 +188,7 @@ FileInfo info_of(std::size_t index) {
   info.device = 1;
   info.id = index + 1;
   info.size = static_cast<int64_t>(fs().files[index].bytes.size());
+  info.modified_ns = info.changed_ns = fs().files[index].version;
   return info;
 }
 
@@ -309,7 +312,14 @@ IoResult sync_file(FileHandle handle) {
   if (faulted("sync", file_of(handle).name, failure)) return failure;
   File& file = file_of(handle);
   file.durable = file.bytes;
-  file.durable_exists = true;
+  return {};
+}
+
+// A created file outlives a power cut once its name is synced too.
+IoResult sync_name(const char* name) {
+  IoResult failure;
+  if (faulted("name-sync", name, failure)) return failure;
+  if (File* file = named(name)) file->durable_exists = true;
   return {};
 }
 
@@ -332,11 +342,16 @@ IoResult tidy_replacements(const char* name) {
   return {};
 }
 
-IoResult replace_file(FileHandle& handle, const char* name, int64_t keep, const char* bytes,
-                      std::size_t count, bool) {
+IoResult replace_file(FileHandle& handle, const char* name, const FileInfo& as_read, int64_t keep,
+                      const char* bytes, std::size_t count, bool) {
   IoResult failure;
   if (faulted("replace", name, failure)) return failure;
   MemoryFiles& m = fs();
+  const File* named_now = named(name);
+  if (named_now == nullptr || &file_of(handle) != named_now ||
+      !unchanged(as_read, info_of(handle_of(handle).file))) {
+    return IoResult{IoFailure::changed, 0};
+  }
   File fresh;
   fresh.name = name;
   fresh.bytes = file_of(handle).bytes.substr(0, static_cast<std::size_t>(keep));
