@@ -229,13 +229,14 @@ int copy_identity(int from, int to, const struct stat& old) {
   static char fresh_names[65536];
   static char value[65536];
   ssize_t listed = retrying([&] { return ::flistxattr(from, names, sizeof names); });
-  if (listed < 0) {
-    if (errno != ENOTSUP) return errno;
-    listed = 0;  // a file system without them
-  }
+  const int list_error = listed < 0 ? errno : 0;
+  if (list_error != 0 && list_error != ENOTSUP) return list_error;
   const ssize_t fresh_listed =
       retrying([&] { return ::flistxattr(to, fresh_names, sizeof fresh_names); });
   if (fresh_listed < 0 && errno != ENOTSUP) return errno;
+  // A file system without them says so for both files; for one alone, it is a failure.
+  if (list_error == ENOTSUP && fresh_listed >= 0) return ENOTSUP;
+  if (list_error == ENOTSUP) listed = 0;
   for (ssize_t at = 0; at < fresh_listed;
        at += static_cast<ssize_t>(std::strlen(fresh_names + at)) + 1) {
     const char* attribute = fresh_names + at;
@@ -583,8 +584,8 @@ IoResult replace_file(FileHandle& file, const char* name, const FileInfo& as_rea
     error = errno;
   }
   if (error != 0 || changed) {
+    (void)retrying([&] { return ::unlink(temporary); });  // gone first: its bytes never count
     ::close(fresh);
-    (void)retrying([&] { return ::unlink(temporary); });
     ::close(directory);
     if (changed) return IoResult{IoFailure::changed, 0};
     if (interrupt_pending()) return failed(EINTR);

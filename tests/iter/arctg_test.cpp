@@ -11,7 +11,6 @@
 #include "iter/iter.hpp"
 #include "iter/kernels.hpp"
 #include "machin.hpp"
-#include "tu_mardo/verify.hpp"
 
 namespace {
 
@@ -216,36 +215,6 @@ TEST_F(ArctgTest, FourAndOneThousandDigits) {
   EXPECT_EQ(Words(a.begin(), a.begin() + 6), (Words{1973, 9555, 9849, 8807, 5837, 49}));
   const Words pi = pi_decimals(251);
   EXPECT_EQ(Words(pi.begin(), pi.begin() + 5), (Words{1415, 9265, 3589, 7932, 3846}));
-}
-
-std::string known_decimals() {
-  std::ifstream in(PI_DECIMALS_FILE);
-  std::string digits, line;
-  while (std::getline(in, line)) digits += line;
-  return digits;
-}
-
-TEST_F(ArctgTest, SixtyFourThousandDigitsAreTheTrueDecimalsOfPi) {
-  if (test::under_cpu_emulator()) GTEST_SKIP() << "an hour under the emulator; run natively";
-  const std::string known = known_decimals();
-  ASSERT_EQ(known.size(), 64100u);
-  EXPECT_EQ(iter::series_length(16001, 5), 45782);
-  EXPECT_EQ(iter::series_length(16001, 239), 13455);
-  iter::SeriesTally tally5, tally239;
-  const Words pi = pi_decimals(16001, &tally5, &tally239);
-  for (std::size_t i = 0; i < 16000; ++i) {
-    char word[8];
-    std::snprintf(word, sizeof word, "%04d", pi[i]);
-    ASSERT_EQ(known.compare(4 * i, 4, word), 0) << "word " << i + 1;
-  }
-  // The run's own check agrees, exactly.
-  int64_t d5 = 0, d239 = 0, d_pi = 0;
-  ASSERT_TRUE(tu_mardo::expected_arctangent_difference(tally5, d5));
-  ASSERT_TRUE(tu_mardo::expected_arctangent_difference(tally239, d239));
-  ASSERT_TRUE(tu_mardo::expected_pi_difference(16001, d5, d239, d_pi));
-  EXPECT_TRUE(tu_mardo::check_pi(pi.data(), 16001, d_pi).right);
-  std::cout << "differences at 16001 words: arctan(1/5) " << d5 << ", arctan(1/239) " << d239
-            << ", pi " << d_pi << " units" << std::endl;
 }
 
 }  // namespace

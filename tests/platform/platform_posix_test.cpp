@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "platform/blocked_time.hpp"
 #include "platform/platform.hpp"
 
 namespace {
@@ -114,6 +116,45 @@ TEST(PlatformTest, TheOffsetFromUtcCountsTheDateToo) {
     ::unsetenv("TZ");
   }
   ::tzset();
+}
+
+// The processor time and the blocked time as a run reads them, on the real clocks: processor
+// time follows a busy loop (in nanoseconds, whatever unit the system counts in); a blocking
+// call's time counts as blocked, unless the process was stopped and continued meanwhile.
+TEST(PlatformTest, ProcessorAndBlockedTimeFollowWhatTheProcessDid) {
+  EXPECT_EXIT(
+      {
+        platform::start_up();
+        const auto now_ns = [] {
+          timespec t{};
+          ::clock_gettime(CLOCK_MONOTONIC, &t);
+          return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+        };
+        const platform::ProcessTime before = platform::process_time();
+        const int64_t start = now_ns();
+        for (volatile double sink = 0; now_ns() - start < 200000000;) sink = sink + 1;
+        const int64_t busy = now_ns() - start;
+        const int64_t cpu = platform::process_time().cpu_ns - before.cpu_ns;
+        const int64_t blocked_before = platform::blocked_ns();
+        {
+          const platform::BlockedCall call;
+          ::usleep(100000);
+        }
+        const int64_t blocked = platform::blocked_ns() - blocked_before;
+        {
+          const platform::BlockedCall stopped;  // a stop and continue came while it blocked
+          ::raise(SIGCONT);
+          ::usleep(100000);
+        }
+        const int64_t after_stop = platform::blocked_ns() - blocked_before - blocked;
+        std::fprintf(stderr, "cpu %lld of %lld ns busy, blocked %lld, after a stop %lld\n",
+                     static_cast<long long>(cpu), static_cast<long long>(busy),
+                     static_cast<long long>(blocked), static_cast<long long>(after_stop));
+        const bool right = cpu >= busy / 4 && cpu <= busy + 20000000 && blocked >= 90000000 &&
+                           blocked < 1000000000 && after_stop == 0;
+        std::_Exit(right ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 // An interrupt that came while a statement held interrupts, just before the program began to

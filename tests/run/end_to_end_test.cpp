@@ -310,9 +310,10 @@ class ListingSizeTest : public testing::TestWithParam<Size> {};
 
 TEST_P(ListingSizeTest, RecordsHoldTheirWordsAndPiIsRight) {
   const Size& c = GetParam();
+  if (c.digits > 20000 && test::under_cpu_emulator()) GTEST_SKIP() << "an hour under emulation";
   ProgramRun run;
   run.start(std::to_string(c.digits) + "\n", Console::pipe);
-  ASSERT_EQ(run.result.exit_code, 0);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   const int w = c.words;
   char dimension[64];
   std::snprintf(dimension, sizeof dimension, "Speed test data: dimension is %5d\r\n", w + 1);
@@ -337,9 +338,14 @@ TEST_P(ListingSizeTest, RecordsHoldTheirWordsAndPiIsRight) {
   EXPECT_EQ(shown, known);
 }
 
+// 2440 digits: the one count below 3000 where arctan(1/5)'s difference from the truth and
+// arctan(1/239)'s are not alike enough to hide a mix-up. 64000: the largest, checked whole.
 INSTANTIATE_TEST_SUITE_P(Sizes, ListingSizeTest,
                          testing::Values(Size{52, 13}, Size{53, 14}, Size{100, 25}, Size{1000, 250},
-                                         Size{17784, 4446}));
+                                         Size{2440, 610}, Size{17784, 4446}, Size{64000, 16000}),
+                         [](const auto& param_info) {
+                           return std::to_string(param_info.param.digits) + "_digits";
+                         });
 
 TEST(EndToEndTest, SingleFloatPrecisionSetsTheSeriesLengthAt17784Digits) {
   ProgramRun run;

@@ -281,7 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
                 0},
         // The process had the processor for 40.5 s of 90.5 (stopped, or starved by other
         // programs); it used 181 s of processor time in 90.5 s (both clocks slowed).
-        Refused{"stopped_or_starved", "", "10:00:00.00 10:01:30.50c36040.50", "1000", 906,
+        // The 60 s blocked before the interval (the prompt's wait) count for nothing in it.
+        Refused{"stopped_or_starved", "", "10:00:00.00b60 10:01:30.50c36040.50b60", "1000", 906,
                 "The run was stopped or kept waiting for the processor for 50.0 s of 90.5 s; no "
                 "benchmark value is recorded.",
                 0},
@@ -322,7 +323,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Each reading's clocks 0.15 s apart (preempted between them), the wall clock 0.3 s on.
         Honest{"split_reading", "10:00:00.00u0.15 10:00:10.30@36010.00u0.15", "      10.300000"},
         // A leap second: the time of day moves one second, two passed.
-        Honest{"leap_second", "0/23:59:59.50 1/00:00:00.50L1@86401.50", "       2.000000"}),
+        Honest{"leap_second", "0/23:59:59.50 1/00:00:00.50L1@86401.50", "       2.000000"},
+        // A wall clock slewed 0.05 % fast against the monotonic one by a time server.
+        Honest{"slewed_clock", "10:00:00.00 10:16:40.50@37000.00", "    1000.500000"},
+        // A coarse process clock: 0.02 s more processor time than the interval.
+        Honest{"coarse_process_clock", "10:00:00.00 10:01:30.50c36090.52", "      90.500000"}),
     [](const auto& param_info) { return param_info.param.name; });
 
 }  // namespace

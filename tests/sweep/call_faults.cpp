@@ -2,17 +2,18 @@
 // program and the C library's file calls, counts the calls of each kind, and at one chosen call
 // fails it with a system error or kills the process there, as TU_MARDO_CALL_FAULT says:
 // "<kind> <k> <errno name>|kill", k a number, a number and "+" (that call and every later one)
-// or "all" (every call of the kind). Record locks are
-// a kind of their own ("lock"), apart from the other fcntl calls. TU_MARDO_CALL_OTHER
-// ("append|save <kind> <k> <file> <text>", k as above) plays a program that takes no lock, just
-// before that call: it appends a line to the file, or saves the file with the line appended as
-// an editor does (a new file renamed over the name). TU_MARDO_CALL_SLOW ("<kind> <ms>") makes
-// every call of a kind take that long (a network file system, a loaded machine).
-// TU_MARDO_CALL_COUNTS names a file that receives the count of each kind, then three counts of what
-// must never happen, kept up to date at every call (a killed process leaves them right): a file
-// closed with writes not synced, a file renamed with writes not synced, a name replaced while no
-// descriptor of the file it names holds a lock. Only the calls the program makes through the
-// library's entry points are seen; the C library's own internal calls are not.
+// or "all" (every call of the kind). Record locks are a kind of their own ("lock"), apart from
+// the other fcntl calls. TU_MARDO_CALL_OTHER ("append|save <kind> <k> <file> <text>", k as
+// above) plays a program that takes no lock, just before that call: it appends a line to the
+// file, or saves the file with the line appended as an editor does (a new file renamed over the
+// name). TU_MARDO_CALL_SLOW ("<kind> <ms>") makes every call of a kind take that long (a network
+// file system, a loaded machine). TU_MARDO_CALL_COUNTS names a file that receives the count of
+// each kind, then four counts of what must never happen, kept up to date at every call (a killed
+// process leaves them right): a file closed with writes not synced, a file renamed with writes
+// not synced, a name replaced while no descriptor of the file it names holds a lock, and the
+// names made (a file created, a rename) whose directory has not been synced since. Only the
+// calls the program makes through the library's entry points are seen; the C library's own
+// internal calls are not.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -41,8 +42,15 @@ constexpr const char* NAMES[KINDS] = {
   "lstat", "fcntl", "lock", "rename", "unlink", "close", "fchmod", "fchown", "opendir", "readdir",
   "xattr"};
 // clang-format on
-// What must never happen, counted after the kinds.
-enum Slip { CLOSED_UNSYNCED = KINDS, RENAMED_UNSYNCED, REPLACED_UNLOCKED, SLIPS_END };
+// What must never happen, counted after the kinds; the last one is a count of names now, which
+// must be 0 when the program ends.
+enum Slip {
+  CLOSED_UNSYNCED = KINDS,
+  RENAMED_UNSYNCED,
+  REPLACED_UNLOCKED,
+  NAMES_UNSYNCED,
+  SLIPS_END
+};
 
 struct Error {
   const char* name;
@@ -94,6 +102,31 @@ struct Tracked {
 Tracked tracked[TRACKED];
 
 Tracked* track(int fd) { return fd >= 0 && fd < TRACKED ? &tracked[fd] : nullptr; }
+
+// Names made since their directory was last synced.
+constexpr int MADE = 16;
+char made[MADE][256];
+
+void name_gone(const char* path) {
+  for (auto& name : made) {
+    if (std::strcmp(name, path) == 0) name[0] = '\0';
+  }
+}
+
+void name_made(const char* path) {
+  name_gone(path);
+  for (auto& name : made) {
+    if (name[0] != '\0') continue;
+    std::snprintf(name, sizeof name, "%s", path);
+    break;
+  }
+}
+
+void count_names() {
+  long left = 0;
+  for (const auto& name : made) left += name[0] != '\0';
+  counts[NAMES_UNSYNCED] = left;
+}
 
 template <class F>
 F real(const char* name) {
@@ -208,6 +241,10 @@ int open64(const char* path, int flags, ...) {
   }
   if (fails(OPEN)) return -1;
   const int fd = real<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+  if (fd >= 0 && (flags & O_CREAT) != 0 && (flags & O_EXCL) != 0) {
+    name_made(path);
+    count_names();
+  }
   if (Tracked* t = track(fd)) {
     std::snprintf(t->path, sizeof t->path, "%s", path);
     t->written = false;
@@ -251,6 +288,12 @@ int fsync(int fd) {
   if (fails(FSYNC)) return -1;
   const int result = real<int (*)(int)>("fsync")(fd);
   if (Tracked* t = track(fd); t != nullptr && result == 0) t->written = false;
+  struct stat64 status {};
+  if (result == 0 && real<int (*)(int, struct stat64*)>("fstat64")(fd, &status) == 0 &&
+      S_ISDIR(status.st_mode)) {
+    for (auto& name : made) name[0] = '\0';
+    count_names();
+  }
   return result;
 }
 
@@ -298,13 +341,25 @@ int rename(const char* from, const char* to) {
       if (std::strcmp(t.path, to) == 0) t.path[0] = '\0';  // the old file has no name now
       if (std::strcmp(t.path, from) == 0) std::snprintf(t.path, sizeof t.path, "%s", to);
     }
+    name_gone(from);
+    name_made(to);
+    count_names();
   }
   return result;
 }
 
 int unlink(const char* path) {
   if (fails(UNLINK)) return -1;
-  return real<int (*)(const char*)>("unlink")(path);
+  const int result = real<int (*)(const char*)>("unlink")(path);
+  if (result == 0) {
+    name_gone(path);
+    count_names();
+    // A file without a name: what it holds no longer counts.
+    for (Tracked& t : tracked) {
+      if (std::strcmp(t.path, path) == 0) t = Tracked{};
+    }
+  }
+  return result;
 }
 
 int close(int fd) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -73,8 +74,9 @@ struct Shape {
 void PrintTo(const Shape& c, std::ostream* os) { *os << c.name; }
 
 // What must never happen, as the library counts it: a file closed or renamed with writes not
-// synced, a name replaced while no descriptor of the file it named held the lock.
-constexpr int SLIPS = 3;
+// synced, a name replaced while no descriptor of the file it named held the lock, a name made
+// whose directory was not synced since.
+constexpr int SLIPS = 4;
 
 struct Files {
   test::ChildResult result;
@@ -82,7 +84,11 @@ struct Files {
   std::string pi_tst, pi_out, table;
   std::set<std::string> entries;  // of the directory
   bool link_kept = true;          // a linked table is still reached through its link
+  std::string note;               // the table's extended attribute user.note
 };
+
+// Every table of the sweep carries an extended attribute, which it must keep.
+const std::string NOTE = "kept";
 
 std::string library() { return CALL_FAULTS_LIBRARY; }
 
@@ -119,6 +125,7 @@ class CallSweep {
     } else {
       test::write_file(table, shape_.table);
     }
+    (void)::setxattr(table.c_str(), "user.note", NOTE.data(), NOTE.size(), 0);
     if (shape_.link == Link::hard) {
       ASSERT_EQ(::link(table.c_str(), run.path("other.dat").c_str()), 0);
     }
@@ -142,6 +149,10 @@ class CallSweep {
     for (const auto& entry : std::filesystem::directory_iterator(run.path("."))) {
       files.entries.insert(entry.path().filename().string());
     }
+    char note[16];
+    const ssize_t noted =
+        ::getxattr(run.path("tu_mardo.dat").c_str(), "user.note", note, sizeof note);
+    files.note.assign(note, static_cast<std::size_t>(std::max<ssize_t>(noted, 0)));
     struct stat status {};
     if (shape_.link == Link::symbolic) {
       files.link_kept =
@@ -181,6 +192,7 @@ TEST_P(CallSweepTest, EveryCallFailedOrKilledLeavesEveryFileAsTheReadmeSays) {
   ASSERT_TRUE(right.link_kept);
   ASSERT_NE(right.table, shape.table);
   ASSERT_GT(counts["write"], 10) << "the library saw no calls";
+  ASSERT_TRUE(right.note.empty() || right.note == NOTE) << "no attributes here, or kept";
   const std::set<std::string> entries = right.entries;
 
   std::map<std::string, int> outcomes;
@@ -205,6 +217,7 @@ TEST_P(CallSweepTest, EveryCallFailedOrKilledLeavesEveryFileAsTheReadmeSays) {
                                  o.table == right.table + shape.table.substr(right.table.size());
         EXPECT_TRUE(o.table == shape.table || o.table == right.table || cut_pending) << o.table;
         EXPECT_TRUE(o.link_kept);
+        EXPECT_TRUE(o.table != right.table || o.note == right.note) << "the table's attribute";
         EXPECT_TRUE(old_or_prefix(o.pi_tst, LONG_OLD, right.pi_tst)) << o.pi_tst.size();
         EXPECT_TRUE(old_or_prefix(o.pi_out, LONG_OLD, right.pi_out)) << o.pi_out.size();
         std::string outcome;
@@ -220,6 +233,8 @@ TEST_P(CallSweepTest, EveryCallFailedOrKilledLeavesEveryFileAsTheReadmeSays) {
             EXPECT_TRUE(o.table == right.table && o.pi_tst == right.pi_tst &&
                         o.pi_out == right.pi_out)
                 << "status 0 with a file that is not new";
+            // Every file synced, names too (a lock the file system refused is no slip here).
+            for (int slip : {0, 1, 3}) EXPECT_EQ(o.slips[slip], 0) << "slip " << slip;
             outcome = "recovered";
           } else {
             EXPECT_NE(o.result.signal, SIGKILL);
@@ -262,6 +277,7 @@ TEST(CallOrderTest, WrittenFilesAreSyncedAndNamesReplacedUnderTheLock) {
     EXPECT_EQ(right.slips[0], 0) << shape.name << ": closed with writes not synced";
     EXPECT_EQ(right.slips[1], 0) << shape.name << ": renamed with writes not synced";
     EXPECT_EQ(right.slips[2], 0) << shape.name << ": a name replaced without the lock";
+    EXPECT_EQ(right.slips[3], 0) << shape.name << ": a name made, its directory not synced";
   }
 }
 
