@@ -10,6 +10,7 @@ namespace platform {
 namespace {
 
 ExitRoutine exit_routine = nullptr;
+LastStep last_step = nullptr;
 volatile std::sig_atomic_t exit_routine_ran = 0;  // a signal handler may ask
 
 // Safety net for an exit that does not pass through exit_process: the routine still runs, and
@@ -28,6 +29,8 @@ int32_t run_exit_routine(int32_t status) {
   return exit_routine(status);
 }
 
+void set_last_step(LastStep step) { last_step = step; }
+
 void register_exit_routine(ExitRoutine routine) {
   exit_routine = routine;
   exit_routine_ran = 0;
@@ -44,6 +47,7 @@ void exit_process(int32_t status) {
   hold_interrupts();
   const int32_t final_status = run_exit_routine(status);
   release_interrupts();
+  if (last_step != nullptr) last_step(final_status);
   std::exit(final_status);
 }
 

@@ -71,6 +71,21 @@ ProcessTime process_time();
 
 // ---- Process ----------------------------------------------------------------------------
 
+// What the console is to the program at its end. A console window that the system opened for
+// the program alone (a double-click on Windows) closes with the process, and its user would not
+// see how the run ended; one that a shell or another program shares stays open.
+struct ConsoleOwnership {
+  int processes = 0;               // processes attached to the console (0: none, or not known)
+  bool input_is_console = false;   // standard input is that console
+  bool output_is_console = false;  // standard output is that console
+};
+
+// Whether the process ends by asking for Enter before its window closes: the console is its
+// alone and both standard streams are that console.
+inline bool waits_before_window_closes(const ConsoleOwnership& console) {
+  return console.processes == 1 && console.input_is_console && console.output_is_console;
+}
+
 // The routine runs once when the process exits. It receives the exit status and returns the
 // status the process ends with (it may turn a success into a failure). A negative status says
 // that an interrupt ends the process, whatever the routine returns.

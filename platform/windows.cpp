@@ -5,11 +5,13 @@
 #include <float.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/blocked_time.hpp"
+#include "platform/exit_routine.hpp"
 #include "platform/floating_point.hpp"
 #include "platform/interrupts.hpp"
 #include "platform/platform.hpp"
@@ -119,6 +121,41 @@ LONG WINAPI on_exception(EXCEPTION_POINTERS* info) {
   if (what == nullptr) return EXCEPTION_CONTINUE_SEARCH;
   _clearfp();
   end_on_floating_point_error(what);
+}
+
+// The status the process ends with once its window may close.
+std::atomic<int32_t> closing_status{0};
+
+// Ctrl-C, Ctrl-Break or the close button while the window waits for Enter: the run is over and
+// the process ends with its status.
+BOOL WINAPI on_event_while_waiting(DWORD) {
+  ::ExitProcess(static_cast<UINT>(closing_status.load()));
+}
+
+// A console window of the program's own (a double-click in Explorer) closes with the process:
+// its user reads how the run ended, then presses Enter.
+void wait_for_enter_in_own_window(int32_t status) {
+  DWORD processes[2];
+  ConsoleOwnership console;
+  // Wine counts the program alone on a Unix terminal too, where the window is a shell's: there
+  // the count says nothing.
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  const bool under_wine =
+      ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  console.processes = under_wine ? 0 : static_cast<int>(::GetConsoleProcessList(processes, 2));
+  console.input_is_console = is_console(standard_handle(STD_INPUT_HANDLE));
+  console.output_is_console = is_console(standard_handle(STD_OUTPUT_HANDLE));
+  if (!waits_before_window_closes(console)) return;
+  closing_status.store(status);
+  ::SetConsoleCtrlHandler(on_event_while_waiting, TRUE);
+  constexpr char PROMPT[] = "Press Enter to close this window.";
+  if (windows::write_all(standard_handle(STD_OUTPUT_HANDLE), PROMPT, sizeof PROMPT - 1) != 0)
+    return;
+  char typed = 0;
+  DWORD got = 0;
+  while (::ReadFile(standard_handle(STD_INPUT_HANDLE), &typed, 1, &got, nullptr) && got == 1 &&
+         typed != '\n') {
+  }
 }
 
 }  // namespace
@@ -240,6 +277,7 @@ void start_up(bool arm_floating_point_traps) {
     if (null != INVALID_HANDLE_VALUE) ::SetStdHandle(which, null);
   }
   install_interrupt_handlers();
+  set_last_step(wait_for_enter_in_own_window);
   ::AddVectoredExceptionHandler(1, on_exception);
   _clearfp();
   if (arm_floating_point_traps) {
