@@ -1,5 +1,6 @@
-// The page's durations in headless Chromium: runs each digit count REPEAT times in one page and
-// prints the program's own durations, one line per digit count: "<digits> <s> <s> ...".
+// The page's durations in headless Chromium: runs each digit count REPEAT times in one page, as
+// its user would (the digits field and Start), and prints the program's own durations, one line
+// per digit count: "<digits> <s> <s> ...", then "kernels <the set the page's program took>".
 // Usage: node web_durations.mjs <site folder> <chromium> <digits>...
 import {mkdtempSync} from 'node:fs';
 import {tmpdir} from 'node:os';
@@ -23,18 +24,22 @@ try {
   for (const digits of counts) {
     const times = [];
     for (let i = 0; i < repeat; ++i) {
-      await page.waitForFunction(() => terminal.buffer.active.getLine(terminal.buffer.active.cursorY + terminal.buffer.active.baseY).translateToString(true).includes('Enter number of digits'), {timeout: 60000, polling: 50});
-      await page.evaluate(() => delete document.body.dataset.lastStatus);
-      await page.focus('.xterm-helper-textarea');
-      await page.keyboard.type(digits);
-      await page.keyboard.press('Enter');
-      await page.waitForFunction(() => document.body.dataset.lastStatus !== undefined, {timeout: 900000, polling: 100});
-      const log = await page.evaluate(async () => new TextDecoder().decode(await (await fetch(document.getElementById('file-PI.Tst').href)).arrayBuffer()));
+      await page.waitForFunction(() => ['asking', 'ended'].includes(document.body.dataset.state),
+                                 {timeout: 60000, polling: 50});
+      await page.evaluate((value) => {
+        delete document.body.dataset.lastStatus;
+        document.getElementById('digits').value = value;
+      }, digits);
+      await page.click('#start');
+      await page.waitForFunction(() => document.body.dataset.lastStatus !== undefined,
+                                 {timeout: 900000, polling: 100});
+      const log = await page.evaluate(async () => new TextDecoder().decode(
+          await (await fetch(document.getElementById('file-PI.Tst').href)).arrayBuffer()));
       times.push(Number(/Duration is\s+(\S+) sec/.exec(log)[1]));
-      await page.click('#run');
     }
     console.log(`${digits} ${times.join(' ')}`);
   }
+  console.log(`kernels ${await page.evaluate(() => document.body.dataset.kernels)}`);
 } finally {
   await browser.close();
   server.close();

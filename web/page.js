@@ -363,7 +363,8 @@ const STATUS_WORDS = {
 // starting, asking (the program waits for the answer), waiting for the lock, running, ended.
 function setControls(state) {
   $('stop').disabled = state === 'ended' || state === 'starting';
-  $('start').disabled = state !== 'asking' && state !== 'ended';
+  // While the program starts, Start keeps the answer for when it asks.
+  $('start').disabled = state !== 'asking' && state !== 'ended' && state !== 'starting';
   document.body.dataset.state = state;
 }
 
@@ -429,6 +430,7 @@ function createProgram() {
   worker.onmessage = async (event) => {
     const message = event.data;
     if (message.type === 'started') {
+      document.body.dataset.kernels = message.kernels;  // for benchmark scripts
       setControls('running');
       say('The program runs.');
     } else if (message.type === 'waiting') {
@@ -532,6 +534,8 @@ function startRun(answer) {
       line = answer;
       cursor = answer.length;
       submitLine();
+    } else {
+      pendingAnswer = answer;  // the program still starts: it gets the answer when it asks
     }
     return;
   }

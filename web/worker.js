@@ -143,7 +143,7 @@ onmessage = (event) => {
       onExit: finish,
     }).then((module) => {
       program = module;
-      postMessage({type: 'started'});
+      postMessage({type: 'started', kernels: module.UTF8ToString(module._tu_mardo_kernel_set())});
       module.callMain([]);
     }, (error) => failed(`the program could not be started: ${error.message || error}`));
   }
