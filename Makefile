@@ -28,18 +28,19 @@ install: configure
 	cmake --build $(BUILD_DIR) --target tu_mardo
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
-# build/packages: a .deb and a .tar.gz of the Linux program for x86-64, arm64, i386 and s390x
-# (the cross-built ones static), and a .zip of each Windows program (64- and 32-bit). Built
-# without the tests, in folders of their own.
+# build/packages: a .deb and a .tar.gz of the Linux program for x86-64 and each other CPU (the
+# cross-built ones static), and a .zip of each Windows program (64- and 32-bit). Built without
+# the tests, in folders of their own, from the presets of the targets.
+PACKAGED_PRESETS = linux-aarch64 linux-i686 linux-s390x linux-armhf linux-riscv64 linux-ppc64el \
+  windows windows-i686
 package:
 	cmake -S . -B build/package-linux -G Ninja -DCMAKE_BUILD_TYPE=Release -DTU_MARDO_TESTS=OFF
 	cmake --build build/package-linux
 	cd build/package-linux && cpack -B $(PACKAGES)
-	for target in linux-aarch64 linux-i686 linux-s390x mingw-w64-x86_64 mingw-w64-i686; do \
-	  cmake -S . -B build/package-$$target -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DTU_MARDO_TESTS=OFF --toolchain cmake/$$target.cmake && \
-	  cmake --build build/package-$$target && \
-	  (cd build/package-$$target && cpack -B $(PACKAGES)) || exit 1; \
+	for preset in $(PACKAGED_PRESETS); do \
+	  cmake --preset $$preset -B build/package-$$preset -DTU_MARDO_TESTS=OFF && \
+	  cmake --build build/package-$$preset && \
+	  (cd build/package-$$preset && cpack -B $(PACKAGES)) || exit 1; \
 	done
 	rm -rf $(PACKAGES)/_CPack_Packages
 	ls -l $(PACKAGES)

@@ -45,6 +45,10 @@ void select(const KernelSet& set);
   int32_t div(Word* v, int32_t n, int32_t d, int32_t base);  \
   }
 
+// Whether the WebAssembly engine runs relaxed SIMD: the check of the wasm-fma set (WebAssembly
+// only).
+bool engine_has_relaxed_simd();
+
 // The portable set, which every target has.
 extern const KernelSet& PORTABLE;
 

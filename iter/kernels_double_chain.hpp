@@ -1,7 +1,9 @@
 // The word loops with the carried value kept in a double register, for the kernel sets of CPUs
-// that truncate a double in one instruction (x86-64-v2 and up: roundsd; aarch64: frintz).
-// Included by each such set's translation unit, built with that set's flags; the loops have
-// internal linkage, so no two sets ever share a copy compiled for the other's CPU.
+// that truncate a double in one instruction (x86-64-v2 and up: roundsd; aarch64: frintz;
+// WebAssembly: f64.trunc). Each such set is one translation unit that cmake/kernel_sets.cmake
+// generates from its declaration: this header and one TU_MARDO_DOUBLE_CHAIN_SET line, built
+// with that set's flags. The loops have internal linkage, so no two sets ever share a copy
+// compiled for the other's CPU.
 //
 // Each loop is a chain through its carry or remainder, so its speed is the latency of one
 // step. Truncation is std::trunc; BASE*r + v and s + 0.5 - d*q are one multiply-add each,
@@ -17,6 +19,20 @@
 namespace iter::kernels {
 namespace {  // each including file gets its own copy, built with its own flags
 
+// How a set truncates a double: by the CPU's instruction (std::trunc), or, where the compiler
+// has none for it but the CPU converts to an integer toward zero in one instruction and back in
+// another (RISC-V's fcvt), by conversion, exact here: every value is below 2^32.
+enum class Truncation { instruction, conversion };
+
+template <Truncation T>
+inline double truncate(double x) {
+  if constexpr (T == Truncation::instruction) {
+    return std::trunc(x);
+  } else {
+    return static_cast<double>(static_cast<int64_t>(x));
+  }
+}
+
 // a * b + c, fused or as a multiplication and an addition (both exact here).
 template <bool FUSED>
 inline double multiply_add(double a, double b, double c) {
@@ -27,7 +43,7 @@ inline double multiply_add(double a, double b, double c) {
   }
 }
 
-template <bool FUSED>
+template <bool FUSED, Truncation T>
 void chain_mul(Word* v, int32_t n, int32_t m, int32_t base) {
   const double b = base;
   const double factor = m;
@@ -35,18 +51,18 @@ void chain_mul(Word* v, int32_t n, int32_t m, int32_t base) {
   for (int32_t j = n - 1; j >= 0; --j) {
     // The product does not depend on the carry: only the addition is on the chain.
     const double s = factor * static_cast<double>(v[j]) + carry;
-    carry = std::trunc(s / b);
+    carry = truncate<T>(s / b);
     v[j] = static_cast<Word>(multiply_add<FUSED>(-b, carry, s + 0.5));
   }
 }
 
-template <bool FUSED>
+template <bool FUSED, Truncation T>
 void chain_add(Word* a, const Word* w, int32_t n, int32_t base) {
   const double b = base;
   double carry = 0.0;
   for (int32_t j = n - 1; j >= 0; --j) {
     const double s = static_cast<double>(a[j] + w[j]) + carry;
-    carry = std::trunc(s / b);
+    carry = truncate<T>(s / b);
     a[j] = static_cast<Word>(multiply_add<FUSED>(-b, carry, s + 0.5));
   }
 }
@@ -61,15 +77,15 @@ inline void chain_sub(Word* a, const Word* w, int32_t n, int32_t base) {
   }
 }
 
-template <bool FUSED>
+template <bool FUSED, Truncation T>
 int32_t chain_div(Word* v, int32_t n, int32_t d, int32_t base) {
   const double b = base;
   const double divisor = d;
   double remainder = 0.0;
   for (int32_t i = 0; i < n; ++i) {
     const double s = multiply_add<FUSED>(b, remainder, static_cast<double>(v[i]));
-    const double q = std::trunc(s / divisor);
-    remainder = std::trunc(multiply_add<FUSED>(-divisor, q, s + 0.5));
+    const double q = truncate<T>(s / divisor);
+    remainder = truncate<T>(multiply_add<FUSED>(-divisor, q, s + 0.5));
     v[i] = static_cast<Word>(q);
   }
   return static_cast<int32_t>(remainder);
@@ -77,3 +93,18 @@ int32_t chain_div(Word* v, int32_t n, int32_t d, int32_t base) {
 
 }  // namespace
 }  // namespace iter::kernels
+
+// The set `id`'s four loops; FUSED where its CPU has a fused multiply-add, TRUNCATION one of
+// Truncation's.
+#define TU_MARDO_DOUBLE_CHAIN_SET(id, FUSED, TRUNCATION)                                        \
+  namespace iter::kernels::id {                                                                 \
+  constexpr Truncation T = Truncation::TRUNCATION;                                              \
+  void mul(Word* v, int32_t n, int32_t m, int32_t base) { chain_mul<FUSED, T>(v, n, m, base); } \
+  void add(Word* a, const Word* b, int32_t n, int32_t base) {                                   \
+    chain_add<FUSED, T>(a, b, n, base);                                                         \
+  }                                                                                             \
+  void sub(Word* a, const Word* b, int32_t n, int32_t base) { chain_sub(a, b, n, base); }       \
+  int32_t div(Word* v, int32_t n, int32_t d, int32_t base) {                                    \
+    return chain_div<FUSED, T>(v, n, d, base);                                                  \
+  }                                                                                             \
+  }

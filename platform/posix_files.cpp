@@ -275,6 +275,35 @@ int copy_identity(int from, int to, const struct stat& old) {
   }
   return 0;
 }
+
+// Only a plain file of the program's user is replaced: a rename would turn a link into a file
+// of its own, take the other names' content away, or change the owner.
+IoResult plain_file_of_the_user(int fd, const char* name, struct stat& open_status) {
+  if (retrying([&] { return ::fstat(fd, &open_status); }) != 0) return failed(errno);
+  if (std::strchr(name, '/') != nullptr) return IoResult{IoFailure::not_supported, 0};
+  struct stat named {};
+  if (retrying([&] { return ::lstat(name, &named); }) != 0) return failed(errno);
+  if (!S_ISREG(named.st_mode) || named.st_dev != open_status.st_dev ||
+      named.st_ino != open_status.st_ino || named.st_nlink != 1 || named.st_uid != ::geteuid()) {
+    return IoResult{IoFailure::not_supported, 0};
+  }
+  return {};
+}
+
+// The new file as the old one with its new end: its identity, the first `keep` bytes of the old
+// one and `bytes`, synced, and locked as the old one is. 0, or the error that kept it from it.
+int fill_replacement(int old, int fresh, const struct stat& old_status, int64_t keep,
+                     const char* bytes, std::size_t count, bool locked) {
+  int error = copy_identity(old, fresh, old_status);
+  if (error == 0) error = copy_start(old, fresh, keep);
+  if (error == 0) error = posix::write_all(fresh, bytes, count);
+  if (error == 0 && retrying([&] { return ::fsync(fresh); }) != 0) error = errno;
+  if (error == 0 && locked) {
+    const IoResult lock = lock_descriptor(fresh, true, false);
+    if (!lock) error = lock.system_error != 0 ? lock.system_error : EAGAIN;
+  }
+  return error;
+}
 #endif
 
 // What stands under a name itself, a link not followed: its inode (0 when there is none) and
@@ -542,16 +571,7 @@ IoResult replace_file(FileHandle& file, const char* name, const FileInfo& as_rea
 #if defined(__linux__)
   const int old = as_fd(file);
   struct stat open_status {};
-  if (retrying([&] { return ::fstat(old, &open_status); }) != 0) return failed(errno);
-  // Only a plain file of the program's user is replaced: a rename would turn a link into a
-  // file of its own, take the other names' content away, or change the owner.
-  if (std::strchr(name, '/') != nullptr) return IoResult{IoFailure::not_supported, 0};
-  struct stat named {};
-  if (retrying([&] { return ::lstat(name, &named); }) != 0) return failed(errno);
-  if (!S_ISREG(named.st_mode) || named.st_dev != open_status.st_dev ||
-      named.st_ino != open_status.st_ino || named.st_nlink != 1 || named.st_uid != ::geteuid()) {
-    return IoResult{IoFailure::not_supported, 0};
-  }
+  if (const IoResult plain = plain_file_of_the_user(old, name, open_status); !plain) return plain;
   // Everything the rename needs comes first: the directory, to sync the new name, and the new
   // file. Whatever fails before the rename leaves the old file alone, and it is written in
   // place instead.
@@ -564,14 +584,7 @@ IoResult replace_file(FileHandle& file, const char* name, const FileInfo& as_rea
     ::close(directory);
     return IoResult{IoFailure::not_supported, error};
   }
-  int error = copy_identity(old, fresh, open_status);
-  if (error == 0) error = copy_start(old, fresh, keep);
-  if (error == 0) error = posix::write_all(fresh, bytes, count);
-  if (error == 0 && retrying([&] { return ::fsync(fresh); }) != 0) error = errno;
-  if (error == 0 && locked) {
-    const IoResult lock = lock_descriptor(fresh, true, false);
-    if (!lock) error = lock.system_error != 0 ? lock.system_error : EAGAIN;
-  }
+  int error = fill_replacement(old, fresh, open_status, keep, bytes, count, locked);
   // A program that takes no lock (an editor saving under the name, a line appended) may have
   // changed the table since it was read: then nothing is renamed, and the caller reads it again.
   bool changed = false;

@@ -304,44 +304,16 @@ platform::IoResult sync_unit(FileUnit& unit) {
   return {};
 }
 
-// A whole-or-nothing unit's output replaces everything from `origin` on: the file is old or new
-// at every instant. The file must be as it was read, right before and right after.
-int32_t put_replacement_in_place(FileUnit& unit) {
+// Writes a replacement over the file from `from` on, in one write into room reserved first (the
+// bytes it covers written back if the write fails), cuts what is left of the old tail, syncs,
+// and checks that the name still leads to the file.
+int32_t write_replacement(FileUnit& unit, int64_t from, int32_t count, platform::FileInfo& now) {
   static char covered[BLOCK_SIZE];  // old bytes the new ones overwrite, to undo a failed write
-  const int64_t from = unit.origin;
-  const int32_t count = unit.filled;
-  unit.replacing = false;
-  unit.dirty = false;
-  unit.filled = 0;
-  // What a run killed while it replaced the file left: gone before the next replacement. A
-  // failure here keeps the leftover for a later run and harms nothing.
-  (void)platform::tidy_replacements(unit.name);
-  platform::FileInfo now;
-  bool as_read = false;
-  if (const auto looked = unchanged_since_read(unit, now, as_read); !looked) {
-    return fail(unit, looked);
-  }
-  if (!as_read) return changed_by_another(unit, now);
   const int64_t new_end = from + count;
-  if (new_end < now.size) {
-    // Shrinking: one step only by a new file. Where the name cannot be replaced, the file is
-    // written and then cut, which leaves a moment with the old tail behind the new bytes.
-    const platform::IoResult replaced =
-        platform::replace_file(unit.handle, unit.name, unit.identity, from, unit.buffer,
-                               static_cast<std::size_t>(count), unit.locked);
-    if (replaced || replaced.failure == platform::IoFailure::changed) {
-      unit.os_offset = -1;
-      unit.origin = new_end;
-      unit.unsynced = false;
-      if (replaced) return 0;
-      if (const auto looked = platform::file_info(unit.handle, now); !looked) {
-        return fail(unit, looked);
-      }
-      return changed_by_another(unit, now);
+  if (new_end >= now.size) {
+    if (const auto room = platform::reserve_file(unit.handle, from, count); !room) {
+      return fail(unit, room);
     }
-    if (replaced.failure != platform::IoFailure::not_supported) return fail(unit, replaced);
-  } else if (const auto room = platform::reserve_file(unit.handle, from, count); !room) {
-    return fail(unit, room);
   }
   int32_t saved = 0;
   const int32_t to_save = static_cast<int32_t>(std::min<int64_t>(count, now.size - from));
@@ -373,6 +345,44 @@ int32_t put_replacement_in_place(FileUnit& unit) {
   }
   unit.identity = now;
   return 0;
+}
+
+// A whole-or-nothing unit's output replaces everything from `origin` on: the file is old or new
+// at every instant. The file must be as it was read, right before and right after.
+int32_t put_replacement_in_place(FileUnit& unit) {
+  const int64_t from = unit.origin;
+  const int32_t count = unit.filled;
+  unit.replacing = false;
+  unit.dirty = false;
+  unit.filled = 0;
+  // What a run killed while it replaced the file left: gone before the next replacement. A
+  // failure here keeps the leftover for a later run and harms nothing.
+  (void)platform::tidy_replacements(unit.name);
+  platform::FileInfo now;
+  bool as_read = false;
+  if (const auto looked = unchanged_since_read(unit, now, as_read); !looked) {
+    return fail(unit, looked);
+  }
+  if (!as_read) return changed_by_another(unit, now);
+  if (from + count < now.size) {
+    // Shrinking: one step only by a new file. Where the name cannot be replaced, the file is
+    // written and then cut, which leaves a moment with the old tail behind the new bytes.
+    const platform::IoResult replaced =
+        platform::replace_file(unit.handle, unit.name, unit.identity, from, unit.buffer,
+                               static_cast<std::size_t>(count), unit.locked);
+    if (replaced || replaced.failure == platform::IoFailure::changed) {
+      unit.os_offset = -1;
+      unit.origin = from + count;
+      unit.unsynced = false;
+      if (replaced) return 0;
+      if (const auto looked = platform::file_info(unit.handle, now); !looked) {
+        return fail(unit, looked);
+      }
+      return changed_by_another(unit, now);
+    }
+    if (replaced.failure != platform::IoFailure::not_supported) return fail(unit, replaced);
+  }
+  return write_replacement(unit, from, count, now);
 }
 
 // Writes out the buffer into room reserved first. The file was cut where the output began, so

@@ -13,6 +13,49 @@ constexpr int32_t FORMAT_CACHE_SIZE = 16;
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+void edit_integer(Record& record, int32_t value, int32_t width, int32_t min_digits);
+void edit_text(Record& record, const Item& item, int32_t width);
+
+// The data edits the service knows, in one table: the letter, the widths and digits it takes
+// (-1 where none was given), the item it edits, and how it edits it into the record.
+struct DataEdit {
+  char letter;
+  bool (*takes)(int32_t width, int32_t digits);
+  Item::Kind item;
+  int32_t (*edit)(Record& record, const Item& item, const FormatNode& node);
+};
+
+constexpr DataEdit DATA_EDITS[] = {
+    {'A',  // Aw, or A: the item's own length
+     [](int32_t width, int32_t digits) { return digits < 0 && width != 0; }, Item::Kind::text,
+     [](Record& record, const Item& item, const FormatNode& node) {
+       edit_text(record, item, node.width);
+       return int32_t{0};
+     }},
+    {'I',  // Iw or Iw.m
+     [](int32_t width, int32_t) { return width > 0; }, Item::Kind::integer,
+     [](Record& record, const Item& item, const FormatNode& node) {
+       edit_integer(record, item.integer, node.width, node.digits);
+       return int32_t{0};
+     }},
+    {'G',  // Gw.d
+     [](int32_t width, int32_t digits) { return width > 0 && digits >= 0; }, Item::Kind::real,
+     [](Record& record, const Item& item, const FormatNode& node) {
+       char field[MAX_RECORD];
+       if (node.width > MAX_RECORD) return STATUS_RECORD_TOO_LONG;
+       edit_g(field, item.real, node.width, node.digits);
+       record.place(field, node.width);
+       return int32_t{0};
+     }},
+};
+
+const DataEdit* data_edit_of(char letter) {
+  for (const DataEdit& edit : DATA_EDITS) {
+    if (edit.letter == letter) return &edit;
+  }
+  return nullptr;
+}
+
 class Parser {
  public:
   explicit Parser(Format& format) : f_(format) {}
@@ -23,73 +66,70 @@ class Parser {
   bool parse() {
     skip_blanks();
     if (!take('(')) return false;
-    int32_t open_groups[MAX_GROUP_DEPTH];
-    int32_t depth = 0;
-    int32_t last_top_group = -1;
     for (;;) {
       skip_separators();
       if (at_end()) return false;
       const char c = peek();
       if (c == ')') {
         ++pos_;
-        if (depth == 0) break;
-        const int32_t open = open_groups[--depth];
-        FormatNode* close = add(FormatNode::Kind::group_close);
-        if (close == nullptr) return false;
-        close->offset = open;
-        f_.nodes[open].offset = f_.count - 1;
-        if (depth == 0) last_top_group = open;
-        continue;
-      }
-      if (c == '\'' || c == '"') {
+        if (depth_ == 0) break;
+        if (!close_group()) return false;
+      } else if (c == '\'' || c == '"') {
         if (!literal(c)) return false;
-        continue;
-      }
-      if (c == '$') {
+      } else if (c == '$') {
         ++pos_;
         if (add(FormatNode::Kind::dollar) == nullptr) return false;
-        continue;
-      }
-      const int32_t repeat = number(MAX_REPEAT);
-      if (too_large_) return false;
-      skip_blanks();
-      if (at_end()) return false;
-      const char letter = upper(peek());
-      if (letter != '(' && letter != 'X' && letter != 'T' && letter != 'A' && letter != 'I' &&
-          letter != 'G') {
-        return false;  // stopped at the letter the service does not know
-      }
-      ++pos_;
-      if (letter == '(') {
-        if (repeat == 0 || depth == MAX_GROUP_DEPTH) return false;
-        FormatNode* open = add(FormatNode::Kind::group_open);
-        if (open == nullptr) return false;
-        open->repeat = repeat < 0 ? 1 : repeat;
-        open_groups[depth++] = f_.count - 1;
-      } else if (letter == 'X') {
-        if (repeat > MAX_FIELD) return false;
-        FormatNode* skip = add(FormatNode::Kind::skip);
-        if (skip == nullptr) return false;
-        skip->width = repeat < 0 ? 1 : repeat;
-      } else if (letter == 'T') {
-        const int32_t column = number(MAX_FIELD);
-        if (repeat >= 0 || column < 1) return false;
-        FormatNode* tab = add(FormatNode::Kind::tab);
-        if (tab == nullptr) return false;
-        tab->width = column;
-      } else if (letter == 'A' || letter == 'I' || letter == 'G') {
-        if (!data_edit(letter, repeat)) return false;
-      } else {
+      } else if (!edit()) {
         return false;
       }
     }
     skip_blanks();
     if (!at_end()) return false;
-    f_.reversion = last_top_group < 0 ? 0 : last_top_group;
+    f_.reversion = last_top_group_ < 0 ? 0 : last_top_group_;
     return true;
   }
 
  private:
+  bool close_group() {
+    const int32_t open = open_groups_[--depth_];
+    FormatNode* close = add(FormatNode::Kind::group_close);
+    if (close == nullptr) return false;
+    close->offset = open;
+    f_.nodes[open].offset = f_.count - 1;
+    if (depth_ == 0) last_top_group_ = open;
+    return true;
+  }
+
+  // An edit with its repeat count: a group's "(", X, T or a data edit. False at a letter the
+  // service does not know, where the parse stops.
+  bool edit() {
+    const int32_t repeat = number(MAX_REPEAT);
+    if (too_large_) return false;
+    skip_blanks();
+    if (at_end()) return false;
+    const char letter = upper(peek());
+    const DataEdit* data = data_edit_of(letter);
+    if (letter != '(' && letter != 'X' && letter != 'T' && data == nullptr) return false;
+    ++pos_;
+    if (data != nullptr) return data_edit(*data, repeat);
+    if (letter == '(') {
+      if (repeat == 0 || depth_ == MAX_GROUP_DEPTH) return false;
+      FormatNode* open = add(FormatNode::Kind::group_open);
+      if (open == nullptr) return false;
+      open->repeat = repeat < 0 ? 1 : repeat;
+      open_groups_[depth_++] = f_.count - 1;
+      return true;
+    }
+    FormatNode* node = add(letter == 'X' ? FormatNode::Kind::skip : FormatNode::Kind::tab);
+    if (node == nullptr) return false;
+    if (letter == 'X') {
+      node->width = repeat < 0 ? 1 : repeat;
+      return repeat <= MAX_FIELD;
+    }
+    node->width = number(MAX_FIELD);  // Tc: the column
+    return repeat < 0 && node->width >= 1;
+  }
+
   bool at_end() const { return pos_ >= f_.text_length; }
   char peek() const { return f_.text[pos_]; }
   bool take(char c) {
@@ -145,11 +185,11 @@ class Parser {
     ++pos_;
     return true;
   }
-  bool data_edit(char letter, int32_t repeat) {
+  bool data_edit(const DataEdit& data, int32_t repeat) {
     if (repeat == 0) return false;
     FormatNode* node = add(FormatNode::Kind::data);
     if (node == nullptr) return false;
-    node->letter = letter;
+    node->letter = data.letter;
     node->repeat = repeat < 0 ? 1 : repeat;
     node->width = number(MAX_FIELD);
     if (too_large_) return false;
@@ -157,14 +197,15 @@ class Parser {
       node->digits = number(MAX_FIELD);
       if (node->digits < 0) return false;
     }
-    if (letter == 'A') return node->digits < 0 && node->width != 0;
-    if (letter == 'I') return node->width > 0;
-    return node->width > 0 && node->digits >= 0;  // G
+    return data.takes(node->width, node->digits);
   }
 
   Format& f_;
   int32_t pos_ = 0;
   bool too_large_ = false;  // a count or width beyond its limit
+  int32_t open_groups_[MAX_GROUP_DEPTH] = {};
+  int32_t depth_ = 0;
+  int32_t last_top_group_ = -1;
 };
 
 Format format_cache[FORMAT_CACHE_SIZE];
@@ -335,18 +376,9 @@ int32_t render_formatted(const Format& format, const Item* items, int32_t count,
       case Kind::data: {
         const FormatNode& node = *step.node;
         const Item& value = items[item++];
-        if (node.letter == 'A' && value.kind == Item::Kind::text) {
-          edit_text(record, value, node.width);
-        } else if (node.letter == 'I' && value.kind == Item::Kind::integer) {
-          edit_integer(record, value.integer, node.width, node.digits);
-        } else if (node.letter == 'G' && value.kind == Item::Kind::real) {
-          char field[MAX_RECORD];
-          if (node.width > MAX_RECORD) return STATUS_RECORD_TOO_LONG;
-          edit_g(field, value.real, node.width, node.digits);
-          record.place(field, node.width);
-        } else {
-          return STATUS_BAD_ITEM;
-        }
+        const DataEdit* data = data_edit_of(node.letter);
+        if (data == nullptr || value.kind != data->item) return STATUS_BAD_ITEM;
+        if (const int32_t status = data->edit(record, value, node)) return status;
         if (record.overflow) return STATUS_RECORD_TOO_LONG;
         break;
       }

@@ -110,42 +110,118 @@ int32_t render_list_directed(const Item* items, int32_t count, Record& record, R
   return sink.emit(record.bytes, record.length, false);
 }
 
-int32_t read_list_integer(ByteSource& in, int32_t& variable) {
+namespace {
+
+// Passes over blanks, tabs and line ends to what the next value is: VALUE when a value stands
+// there, NULL_VALUE for a null value or the end of the list ("," or "/", its line passed over),
+// -1 at the end of the input.
+constexpr int VALUE = 1;
+constexpr int NULL_VALUE = 0;
+
+int skip_to_value(ByteSource& in) {
   for (;;) {
     const int c = in.peek(0);
     if (c == ByteSource::END) return -1;
-    if (c == BLANK || c == TAB || c == LF || (c == CR && line_end_at(in, 0))) {
-      in.advance();
-      continue;
-    }
-    break;
+    if (c != BLANK && c != TAB && c != LF && !(c == CR && line_end_at(in, 0))) break;
+    in.advance();
   }
   if (end_of_input_mark(in)) {
     discard_line(in);
     return -1;
   }
-  if (in.peek(0) == ',' || in.peek(0) == '/') {  // a null value, or the end of the list
+  if (in.peek(0) == ',' || in.peek(0) == '/') {
     discard_line(in);
+    return NULL_VALUE;
+  }
+  return VALUE;
+}
+
+// The characters of one value, taken one at a time: [sign] digits, a repeat count and "*"
+// before the value, a radix and "#" before its digits ("#" alone: 16).
+class ValueScan {
+ public:
+  void take(int c) {
+    if (bad_) return;
+    const uint64_t digit = static_cast<uint64_t>(digit_value(c));
+    switch (state_) {
+      case State::start:
+      case State::sign:
+        if (state_ == State::start && (c == '+' || c == '-')) {
+          negative_ = c == '-';
+          signed_ = true;
+          state_ = State::sign;
+        } else if (c == '#' && state_ == State::start) {  // a radix form has no sign
+          base_ = 16;
+          state_ = State::radix_start;
+        } else {
+          digit_or_bad(digit, 10, State::digits);
+        }
+        break;
+      case State::digits:
+        if (c == '*' && !negative_ && !repeated_ && !too_big_ && magnitude_ > 0) {
+          repeated_ = true;  // count*value: the count only says how often the value is given
+          magnitude_ = 0;
+          signed_ = false;
+          state_ = State::start;
+        } else if (c == '#' && !signed_ && !too_big_ && magnitude_ >= 2 && magnitude_ <= 36) {
+          base_ = magnitude_;
+          magnitude_ = 0;
+          state_ = State::radix_start;
+        } else {
+          digit_or_bad(digit, 10, State::digits);
+        }
+        break;
+      case State::radix_start:
+      case State::radix_digits:
+        digit_or_bad(digit, base_, State::radix_digits);
+        break;
+    }
+  }
+
+  // 0 with the variable set (or kept, for "count*" alone: a null value), or the failure.
+  int32_t convert(int32_t& variable) const {
+    if (bad_ || state_ == State::sign || state_ == State::radix_start) return STATUS_BAD_INTEGER;
+    if (state_ == State::start) return 0;
+    const uint64_t limit = negative_ ? uint64_t{2147483648} : uint64_t{2147483647};
+    if (too_big_ || magnitude_ > limit) return STATUS_INTEGER_RANGE;
+    variable = negative_ ? static_cast<int32_t>(-static_cast<int64_t>(magnitude_))
+                         : static_cast<int32_t>(magnitude_);
     return 0;
   }
 
+ private:
   enum class State { start, sign, digits, radix_start, radix_digits };
-  State state = State::start;
-  bool negative = false;
-  bool signed_value = false;
-  bool repeated = false;
-  bool bad = false;
-  bool too_big = false;
-  uint64_t magnitude = 0;
-  uint64_t base = 10;
-  constexpr uint64_t CAP = uint64_t{1} << 40;  // far beyond 32 bits, far below overflow
-  auto add_digit = [&](uint64_t digit) {
-    if (magnitude >= CAP) {
-      too_big = true;
+  static constexpr uint64_t CAP = uint64_t{1} << 40;  // far beyond 32 bits, far below overflow
+
+  void digit_or_bad(uint64_t digit, uint64_t base, State next) {
+    if (digit >= base) {
+      bad_ = true;
       return;
     }
-    magnitude = magnitude * base + digit;
-  };
+    if (magnitude_ >= CAP) {
+      too_big_ = true;
+    } else {
+      magnitude_ = magnitude_ * base_ + digit;
+    }
+    state_ = next;
+  }
+
+  State state_ = State::start;
+  bool negative_ = false;
+  bool signed_ = false;
+  bool repeated_ = false;
+  bool bad_ = false;
+  bool too_big_ = false;
+  uint64_t magnitude_ = 0;
+  uint64_t base_ = 10;
+};
+
+}  // namespace
+
+int32_t read_list_integer(ByteSource& in, int32_t& variable) {
+  const int found = skip_to_value(in);
+  if (found != VALUE) return found;
+  ValueScan scan;
   for (;;) {
     const int c = in.peek(0);
     if (c == BLANK || c == TAB || c == ',' || c == '/' || line_end_at(in, 0)) break;
@@ -154,60 +230,10 @@ int32_t read_list_integer(ByteSource& in, int32_t& variable) {
       return -1;
     }
     in.advance();
-    if (bad) continue;
-    const uint64_t digit = static_cast<uint64_t>(digit_value(c));
-    switch (state) {
-      case State::start:
-      case State::sign:
-        if (state == State::start && (c == '+' || c == '-')) {
-          negative = c == '-';
-          signed_value = true;
-          state = State::sign;
-        } else if (c == '#' && state == State::start) {  // a radix form has no sign
-          base = 16;
-          state = State::radix_start;
-        } else if (digit < 10) {
-          add_digit(digit);
-          state = State::digits;
-        } else {
-          bad = true;
-        }
-        break;
-      case State::digits:
-        if (digit < 10) {
-          add_digit(digit);
-        } else if (c == '*' && !negative && !repeated && !too_big && magnitude > 0) {
-          repeated = true;  // count*value: the count only says how often the value is given
-          magnitude = 0;
-          signed_value = false;
-          state = State::start;
-        } else if (c == '#' && !signed_value && !too_big && magnitude >= 2 && magnitude <= 36) {
-          base = magnitude;
-          magnitude = 0;
-          state = State::radix_start;
-        } else {
-          bad = true;
-        }
-        break;
-      case State::radix_start:
-      case State::radix_digits:
-        if (digit < base) {
-          add_digit(digit);
-          state = State::radix_digits;
-        } else {
-          bad = true;
-        }
-        break;
-    }
+    scan.take(c);
   }
   discard_line(in);
-  if (bad || state == State::sign || state == State::radix_start) return STATUS_BAD_INTEGER;
-  if (state == State::start) return 0;  // "count*" alone: a null value
-  const uint64_t limit = negative ? uint64_t{2147483648} : uint64_t{2147483647};
-  if (too_big || magnitude > limit) return STATUS_INTEGER_RANGE;
-  variable = negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude))
-                      : static_cast<int32_t>(magnitude);
-  return 0;
+  return scan.convert(variable);
 }
 
 }  // namespace records::detail

@@ -11,8 +11,11 @@
 #include "iter/iter.hpp"
 #include "iter/kernels.hpp"
 #include "machin.hpp"
+#include "rows.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using iter::Word;
 using test::arctg;
@@ -34,8 +37,8 @@ struct Estimate {
   int32_t length;
 };
 
-// Names the case in test listings.
-void PrintTo(const Estimate& c, std::ostream* os) { *os << "n " << c.n << ", x " << c.x; }
+// Shows the case in test listings.
+void describe(const Estimate& c, std::ostream* os) { *os << "n " << c.n << ", x " << c.x; }
 
 class EstimateTest : public testing::TestWithParam<Estimate> {};
 
@@ -166,8 +169,8 @@ struct PassCase {
   int power_divisions_per_term;
 };
 
-// Names the case in test listings.
-void PrintTo(const PassCase& c, std::ostream* os) { *os << "x " << c.x; }
+// Shows the case in test listings.
+void describe(const PassCase& c, std::ostream* os) { *os << "x " << c.x; }
 
 class PassTest : public testing::TestWithParam<PassCase> {};
 

@@ -1,6 +1,8 @@
 // The digit-vector operations: the worked values with every kernel set.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -86,9 +88,17 @@ TEST(KernelSetsTest, EverySetComputesWhatThePortableOneComputes) {
   }
 }
 
+// Every set built is in the README's table of kernel sets, which users read to know their
+// computer's.
 TEST(KernelSetsTest, TheTableEndsWithThePortableSetAndTheBestIsTheFirstThatRuns) {
   const auto sets = iter::kernels::all_sets();
   ASSERT_FALSE(sets.empty());
   EXPECT_EQ(sets.back(), &iter::kernels::PORTABLE);
   EXPECT_EQ(&iter::kernels::best_for_this_cpu(), test::kernel_sets().front());
+  std::ifstream in(README_FILE);
+  const std::string readme{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  for (const iter::kernels::KernelSet* set : sets) {
+    EXPECT_NE(readme.find(std::string("\n| `") + set->name + "` |"), std::string::npos)
+        << set->name;
+  }
 }

@@ -7,8 +7,11 @@
 #include "child_process.hpp"
 #include "fake_console.hpp"
 #include "records/records.hpp"
+#include "rows.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::FakeConsole;
 using test::start_fake_console;
@@ -62,8 +65,8 @@ struct Mode {
   std::string expected;
 };
 
-// Names the case in test listings.
-void PrintTo(const Mode& c, std::ostream* os) {
+// Shows the case in test listings.
+void describe(const Mode& c, std::ostream* os) {
   *os << (c.input_interactive ? "terminal" : "redirected") << " input, "
       << (c.output_interactive ? "terminal" : "redirected") << " output";
 }
@@ -118,8 +121,8 @@ struct Control {
   std::string expected;
 };
 
-// Names the case in test listings.
-void PrintTo(const Control& c, std::ostream* os) {
+// Shows the case in test listings.
+void describe(const Control& c, std::ostream* os) {
   for (const std::string& f : c.formats) *os << f << " ";
 }
 
@@ -184,8 +187,8 @@ struct LineLimit {
   int32_t value;
 };
 
-// Names the case in test listings.
-void PrintTo(const LineLimit& c, std::ostream* os) {
+// Shows the case in test listings.
+void describe(const LineLimit& c, std::ostream* os) {
   *os << (c.interactive ? "terminal" : "redirected") << ", " << c.line.size() << " bytes";
 }
 

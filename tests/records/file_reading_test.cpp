@@ -7,9 +7,12 @@
 
 #include "fake_console.hpp"
 #include "records/records.hpp"
+#include "rows.hpp"
 #include "temp_dir.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::read_file;
 using test::write_file;
@@ -154,8 +157,8 @@ struct AEdit {
   std::string expected;
 };
 
-// Names the case in test listings.
-void PrintTo(const AEdit& c, std::ostream* os) {
+// Shows the case in test listings.
+void describe(const AEdit& c, std::ostream* os) {
   *os << c.format << " into " << c.length << " bytes";
 }
 

@@ -6,8 +6,11 @@
 #include "records/format.hpp"
 #include "records/records.hpp"
 #include "render_helpers.hpp"
+#include "rows.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::integer;
 using test::Item;
@@ -29,8 +32,8 @@ struct OneRecord {
   bool continues = false;
 };
 
-// Names the case in test listings.
-void PrintTo(const OneRecord& c, std::ostream* os) { *os << c.format; }
+// Shows the case in test listings.
+void describe(const OneRecord& c, std::ostream* os) { *os << c.format; }
 
 class OneRecordTest : public testing::TestWithParam<OneRecord> {};
 
@@ -142,8 +145,8 @@ struct ListingCase {
   int words;
 };
 
-// Names the case in test listings.
-void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.words << " words"; }
+// Shows the case in test listings.
+void describe(const ListingCase& c, std::ostream* os) { *os << c.words << " words"; }
 
 class ListingTest : public testing::TestWithParam<ListingCase> {};
 
@@ -243,9 +246,6 @@ std::string walk(const std::string& text, int items) {
   }
   return steps + " (no end)";
 }
-
-// Names the case in test listings.
-void PrintTo(const Walk& c, std::ostream* os) { *os << c.name; }
 
 class FormatWalkerTest : public testing::TestWithParam<Walk> {};
 

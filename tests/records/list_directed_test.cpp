@@ -5,8 +5,11 @@
 
 #include "records/records.hpp"
 #include "render_helpers.hpp"
+#include "rows.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::integer;
 using test::real;
@@ -18,8 +21,8 @@ struct ListCase {
   std::vector<std::string> expected;
 };
 
-// Names the case in test listings.
-void PrintTo(const ListCase& c, std::ostream* os) { *os << c.items.size() << " items"; }
+// Shows the case in test listings.
+void describe(const ListCase& c, std::ostream* os) { *os << c.items.size() << " items"; }
 
 class ListRecordTest : public testing::TestWithParam<ListCase> {};
 
@@ -90,8 +93,8 @@ struct Answer {
   int32_t value;   // the variable afterwards; it starts as 16000
 };
 
-// Names the case in test listings.
-void PrintTo(const Answer& c, std::ostream* os) { *os << testing::PrintToString(c.input); }
+// Shows the case in test listings.
+void describe(const Answer& c, std::ostream* os) { *os << testing::PrintToString(c.input); }
 
 class IntegerReaderTest : public testing::TestWithParam<Answer> {};
 

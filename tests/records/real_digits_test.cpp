@@ -7,8 +7,11 @@
 
 #include "float_reference.hpp"
 #include "records/real_digits.hpp"
+#include "rows.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using records::detail::decimal_digits;
 using records::detail::DecimalDigits;
@@ -33,8 +36,8 @@ struct Field {
   const char* expected;
 };
 
-// Names the case in test listings.
-void PrintTo(const Field& c, std::ostream* os) { *os << testing::PrintToString(c.value); }
+// Shows the case in test listings.
+void describe(const Field& c, std::ostream* os) { *os << testing::PrintToString(c.value); }
 
 class GEditTest : public testing::TestWithParam<Field> {};
 TEST_P(GEditTest, Renders) { EXPECT_EQ(g15_7(GetParam().value), GetParam().expected); }

@@ -3,17 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "child_process.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 struct Cpu {
   std::string model;
   std::string kernel_set;
 };
 
-// Names the case in test listings.
-void PrintTo(const Cpu& c, std::ostream* os) { *os << c.model; }
+// Shows the case in test listings.
+void describe(const Cpu& c, std::ostream* os) { *os << c.model; }
 
 class DispatchTest : public testing::TestWithParam<Cpu> {};
 

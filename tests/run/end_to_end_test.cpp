@@ -2,15 +2,24 @@
 // standard output, PI.Tst, PI.OUT and exit status, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "child_process.hpp"
 #include "records/real_digits.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "temp_dir.hpp"
 #include "tu_mardo/timing.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::Console;
 using test::golden;
@@ -39,9 +48,6 @@ struct GoldenCase {
   std::string pi_tst_file;  // empty: not compared
 };
 
-// Names the case in test listings.
-void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
-
 class GoldenTest : public testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenTest, MatchesTheGoldenRun) {
@@ -69,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "run-1000-pipe.stdout", "run-1000.PI.OUT", ""},
                     GoldenCase{"thousand_terminal", "64001\n3\n1000\n", Console::terminal,
                                "run-1000-terminal.stdout", "run-1000.PI.OUT", ""}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 // The prompt's two signs reach a UTF-8 terminal as the characters they stand for; pipes and
 // other character sets get the bytes. Nothing else changes, in the files least of all.
@@ -79,9 +85,6 @@ struct Signs {
   std::string locale;
   bool as_utf8;
 };
-
-// Names the case in test listings.
-void PrintTo(const Signs& c, std::ostream* os) { *os << c.name; }
 
 class PromptSignsTest : public testing::TestWithParam<Signs> {};
 
@@ -111,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Locales, PromptSignsTest,
                          testing::Values(Signs{"terminal_utf8", Console::terminal, "C.UTF-8", true},
                                          Signs{"terminal_c", Console::terminal, "C", false},
                                          Signs{"pipe_utf8", Console::pipe, "C.UTF-8", false}),
-                         [](const auto& param_info) { return param_info.param.name; });
+                         test::row_name);
 
 TEST(EndToEndTest, LongerOldFilesAreCutToTheNewRun) {
   ProgramRun run;
@@ -218,9 +221,6 @@ struct Dialogue {
   std::string shown;  // the console bytes after the description, up to "has been accepted."
 };
 
-// Names the case in test listings.
-void PrintTo(const Dialogue& c, std::ostream* os) { *os << c.name; }
-
 class DialogueTest : public testing::TestWithParam<Dialogue> {};
 
 const std::string REPLY = PROMPT + " \r\n";  // separate units: the empty record follows
@@ -259,21 +259,18 @@ INSTANTIATE_TEST_SUITE_P(
                              REPLY + entered("          3") + REPLY + entered("          3") +
                                  REPLY + entered("          3") + REPLY + entered("          8") +
                                  "          8 has been accepted.\r\n"}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
-// A null answer at the first prompt keeps the start value: the default of 16000 digits.
+// A null answer at the first prompt keeps the start value: the default of 16000 digits (that
+// "/" and "," are null answers, DialogueTest shows).
 TEST(EndToEndTest, ANullAnswerAtTheFirstPromptRunsTheDefault) {
-  for (const std::string answer : {"2*\n", "/\n", ",\n"}) {
-    if (answer != "2*\n" && test::under_cpu_emulator()) break;  // 16000 digits take long there
-    ProgramRun run;
-    run.start(answer, Console::pipe);
-    ASSERT_EQ(run.result.exit_code, 0) << answer;
-    EXPECT_NE(
-        run.result.out.find(REPLY + entered("      16000") + "      16000 has been accepted.\r\n"),
-        std::string::npos)
-        << answer;
-    EXPECT_NE(run.result.out.find("Speed test data: dimension is  4001\r\n"), std::string::npos);
-  }
+  ProgramRun run;
+  run.start("2*\n", Console::pipe);
+  ASSERT_EQ(run.result.exit_code, 0);
+  EXPECT_NE(
+      run.result.out.find(REPLY + entered("      16000") + "      16000 has been accepted.\r\n"),
+      std::string::npos);
+  EXPECT_NE(run.result.out.find("Speed test data: dimension is  4001\r\n"), std::string::npos);
 }
 
 // Listing records hold 13 (console arctangents), 15 (console pi) or 25 words (PI.OUT).
@@ -303,8 +300,8 @@ struct Size {
   int words;
 };
 
-// Names the case in test listings.
-void PrintTo(const Size& c, std::ostream* os) { *os << c.digits << " digits"; }
+// Shows the case in test listings.
+void describe(const Size& c, std::ostream* os) { *os << c.digits << " digits"; }
 
 class ListingSizeTest : public testing::TestWithParam<Size> {};
 
@@ -365,9 +362,6 @@ struct Failure {
   int status;
 };
 
-// Names the case in test listings.
-void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
-
 class ReadFailureTest : public testing::TestWithParam<Failure> {};
 
 TEST_P(ReadFailureTest, EndsWithReturnCode901BeforeAnyFileIsOpened) {
@@ -401,43 +395,100 @@ INSTANTIATE_TEST_SUITE_P(
                             PROMPT + "Return code 901\r\n", 901},
                     Failure{"end_of_input_terminal", "\x04", Console::terminal, PROMPT + STOP_901,
                             901}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
-TEST(EndToEndTest, PiTstThatCannotBeOpenedStopsBeforePiOutIsTouched) {
+// A file that cannot be opened (a directory, a link to nowhere, another user's link) or written
+// (read-only): the run stops with that file's message and status, the file as it was, and the
+// files after it untouched. Links are POSIX's; read-only files hold where the system enforces
+// them for the program.
+enum class Blocker { directory, read_only, dangling_link, others_link, others_link_as_user };
+
+struct Blocked {
+  std::string name;
+  std::string file;
+  Blocker blocker;
+  std::string message;
+  int status;
+  std::string later;  // a file the run must not have written (its content; "-": none)
+  std::string later_content;
+};
+
+class BlockedFileTest : public testing::TestWithParam<Blocked> {};
+
+TEST_P(BlockedFileTest, StopsWithItsMessageAndLeavesTheFilesAlone) {
+  const Blocked& c = GetParam();
   ProgramRun run;
-  test::make_directory(run.path("PI.Tst"));
+  run.clock = "10:00:00.00 10:01:30.50";
+  const std::string old = c.file == "tu_mardo.dat" ? "MY PC\r\n" : "old\r\n";
+  const std::string blocked = c.blocker >= Blocker::dangling_link ? "victim" : c.file;
+  if (c.blocker == Blocker::directory) {
+    test::make_directory(run.path(c.file));
+  } else {
+    test::write_file(run.path(blocked), old);
+  }
+  if (c.blocker == Blocker::read_only) {
+    test::make_read_only(run.path(c.file));
+    if (!test::read_only_holds(run.path(c.file))) GTEST_SKIP() << "read-only files can be written";
+    run.options.unprivileged = true;
+  }
+#if defined(_WIN32)
+  if (c.blocker >= Blocker::dangling_link) GTEST_SKIP() << "POSIX's links";
+#else
+  if (c.blocker >= Blocker::others_link && ::geteuid() != 0) GTEST_SKIP() << "needs root";
+  const char* target = c.blocker == Blocker::dangling_link ? "nowhere/target" : "victim";
+  if (c.blocker >= Blocker::dangling_link) {
+    ASSERT_EQ(::symlink(target, run.path(c.file).c_str()), 0);
+  }
+  if (c.blocker >= Blocker::others_link) {
+    ::chmod(run.path("victim").c_str(), 0666);  // anyone may write it: only the link keeps out
+    ASSERT_EQ(::lchown(run.path(c.file).c_str(), 4242, 4242), 0);
+    run.options.unprivileged = c.blocker == Blocker::others_link_as_user;
+  }
+#endif
   run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(1000));
-  const std::string tail =
-      "          4 has been accepted.\r\nError opening Pi.Tst\r\nReturn code 1000\r\n\r\n";
-  EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
-  EXPECT_FALSE(run.exists("PI.OUT"));
+  EXPECT_EQ(run.result.exit_code, test::status_seen(c.status));
+  const std::string tail = c.message + "\r\nReturn code " + std::to_string(c.status) + "\r\n\r\n";
+  EXPECT_EQ(
+      run.result.out.substr(run.result.out.size() - std::min(tail.size(), run.result.out.size())),
+      tail);
+  if (c.blocker != Blocker::directory && c.blocker != Blocker::dangling_link) {
+    EXPECT_EQ(run.file(blocked), old);
+  }
+  if (c.blocker >= Blocker::others_link) {
+    EXPECT_EQ(run.result.err,
+              c.file + " is a symbolic link of user 4242, which this run does not follow.\n");
+  }
+  EXPECT_EQ(run.exists(c.later) ? run.file(c.later) : "-", c.later_content) << c.later;
 }
 
-TEST(EndToEndTest, PiOutThatCannotBeOpenedStopsWith1001) {
-  ProgramRun run;
-  test::make_directory(run.path("PI.OUT"));
-  run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(1001));
-  const std::string tail =
-      "          4 has been accepted.\r\nError opening Pi.Out\r\nReturn code 1001\r\n\r\n";
-  EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
-  EXPECT_EQ(run.file("PI.Tst"), "");  // created by its open, never written
-}
+const std::string LOG_HEADER =
+    " Speed test data: dimension is     2\r\n Start time 10:00:00.00\r\n";
 
-TEST(EndToEndTest, AReadOnlyPiTstIsAWriteError) {
-  ProgramRun run;
-  test::write_file(run.path("PI.Tst"), "old log\r\n");
-  test::make_read_only(run.path("PI.Tst"));
-  if (!test::read_only_holds(run.path("PI.Tst")))
-    GTEST_SKIP() << "read-only files can be written here";
-  run.options.unprivileged = true;
-  run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
-  const std::string tail =
-      "Speed test data: dimension is     2\r\nWrite error.\r\nReturn code 903\r\n\r\n";
-  EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
-  EXPECT_EQ(run.file("PI.Tst"), "old log\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, BlockedFileTest,
+    testing::Values(
+        Blocked{"pi_tst_directory", "PI.Tst", Blocker::directory, "Error opening Pi.Tst", 1000,
+                "PI.OUT", "-"},
+        Blocked{"pi_tst_dangling", "PI.Tst", Blocker::dangling_link, "Error opening Pi.Tst", 1000,
+                "PI.OUT", "-"},
+        Blocked{"pi_tst_read_only", "PI.Tst", Blocker::read_only,
+                "Speed test data: dimension is     2\r\nWrite error.", 903, "tu_mardo.dat", "-"},
+        Blocked{"pi_out_directory", "PI.OUT", Blocker::directory, "Error opening Pi.Out", 1001,
+                "PI.Tst", ""},
+        Blocked{"pi_out_dangling", "PI.OUT", Blocker::dangling_link, "Error opening Pi.Out", 1001,
+                "PI.Tst", ""},
+        Blocked{"pi_out_others_link", "PI.OUT", Blocker::others_link, "Error opening Pi.Out", 1001,
+                "PI.Tst", ""},
+        Blocked{"pi_out_read_only", "PI.OUT", Blocker::read_only,
+                "ArcTangent( 1 / 5 ) = 0.1973\r\nWrite error.", 903, "PI.Tst", LOG_HEADER},
+        Blocked{"table_directory", "tu_mardo.dat", Blocker::directory, "Error opening Tu_Mardo.Dat",
+                1002, "Tu_Mardo.Dat", "-"},
+        Blocked{"table_dangling", "tu_mardo.dat", Blocker::dangling_link,
+                "Error opening Tu_Mardo.Dat", 1002, "Tu_Mardo.Dat", "-"},
+        Blocked{"table_others_link_as_user", "tu_mardo.dat", Blocker::others_link_as_user,
+                "Error opening Tu_Mardo.Dat", 1002, "Tu_Mardo.Dat", "-"},
+        Blocked{"table_read_only", "tu_mardo.dat", Blocker::read_only,
+                "Pi = 3.1415\r\nError reading/writing benchmark file.", 912, "Tu_Mardo.Dat", "-"}),
+    test::row_name);
 
 }  // namespace

@@ -8,10 +8,13 @@
 #include <random>
 
 #include "child_process.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "temp_dir.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::Console;
 using test::golden;
@@ -21,92 +24,10 @@ using test::ProgramRun;
 
 // The scripted clock of a run long enough for a benchmark value.
 const std::string LONG_RUN = "10:00:00.00 10:01:30.50";
-const std::string PI_TST_HEADER =
-    " Speed test data: dimension is     2\r\n Start time 10:00:00.00\r\n";
 
 bool ends_with(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() &&
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// A directory, a link to nowhere; a link to a file anyone may write that another user (4242)
-// made, met by root and by an unprivileged user in a directory of root's.
-enum class Blocker { directory, dangling_link, others_link, others_link_as_user };
-
-struct Unopenable {
-  std::string name;
-  std::string file;
-  Blocker blocker;
-  std::string message;
-  int status;
-};
-
-// Names the case in test listings.
-void PrintTo(const Unopenable& c, std::ostream* os) { *os << c.name; }
-
-class UnopenableTest : public testing::TestWithParam<Unopenable> {};
-
-TEST_P(UnopenableTest, StopsWithItsMessage) {
-  const Unopenable& c = GetParam();
-  ProgramRun run;
-  run.clock = LONG_RUN;
-  const bool others_link = c.blocker >= Blocker::others_link;
-  if (others_link && ::geteuid() != 0) GTEST_SKIP() << "gives a link to another user: needs root";
-  const std::string victim = "another's file\r\n";
-  if (c.blocker == Blocker::directory) {
-    ASSERT_EQ(::mkdir(run.path(c.file).c_str(), 0755), 0);
-  } else if (others_link) {
-    test::write_file(run.path("victim"), victim);
-    ASSERT_EQ(::chmod(run.path("victim").c_str(), 0666), 0);
-    ASSERT_EQ(::symlink("victim", run.path(c.file).c_str()), 0);
-    ASSERT_EQ(::lchown(run.path(c.file).c_str(), 4242, 4242), 0);
-    run.options.unprivileged = c.blocker == Blocker::others_link_as_user;
-  } else {
-    ASSERT_EQ(::symlink("nowhere/target", run.path(c.file).c_str()), 0);
-  }
-  run.start("4\n", Console::pipe);
-  if (others_link) {
-    EXPECT_EQ(run.file("victim"), victim);
-    EXPECT_EQ(run.result.err,
-              c.file + " is a symbolic link of user 4242, which this run does not follow.\n");
-  }
-  EXPECT_EQ(run.result.exit_code, test::status_seen(c.status));
-  EXPECT_TRUE(ends_with(run.result.out,
-                        c.message + "\r\nReturn code " + std::to_string(c.status) + "\r\n\r\n"))
-      << run.result.out;
-  EXPECT_FALSE(run.exists("nowhere"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, UnopenableTest,
-    testing::Values(
-        Unopenable{"pi_tst_directory", "PI.Tst", Blocker::directory, "Error opening Pi.Tst", 1000},
-        Unopenable{"pi_tst_dangling", "PI.Tst", Blocker::dangling_link, "Error opening Pi.Tst",
-                   1000},
-        Unopenable{"pi_out_directory", "PI.OUT", Blocker::directory, "Error opening Pi.Out", 1001},
-        Unopenable{"pi_out_dangling", "PI.OUT", Blocker::dangling_link, "Error opening Pi.Out",
-                   1001},
-        Unopenable{"table_directory", "tu_mardo.dat", Blocker::directory,
-                   "Error opening Tu_Mardo.Dat", 1002},
-        Unopenable{"table_dangling", "tu_mardo.dat", Blocker::dangling_link,
-                   "Error opening Tu_Mardo.Dat", 1002},
-        Unopenable{"pi_out_others_link", "PI.OUT", Blocker::others_link, "Error opening Pi.Out",
-                   1001},
-        Unopenable{"table_others_link_as_user", "tu_mardo.dat", Blocker::others_link_as_user,
-                   "Error opening Tu_Mardo.Dat", 1002}),
-    [](const auto& param_info) { return param_info.param.name; });
-
-TEST(FaultTest, AReadOnlyPiOutStopsAtItsFirstListing) {
-  ProgramRun run;
-  test::write_file(run.path("PI.OUT"), "old listing\r\n");
-  ::chmod(run.path("PI.OUT").c_str(), 0444);
-  run.options.unprivileged = true;
-  run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
-  EXPECT_TRUE(ends_with(run.result.out,
-                        "ArcTangent( 1 / 5 ) = 0.1973\r\nWrite error.\r\nReturn code 903\r\n\r\n"));
-  EXPECT_EQ(run.file("PI.OUT"), "old listing\r\n");
-  EXPECT_EQ(run.file("PI.Tst"), PI_TST_HEADER);  // what it was given, written out at the stop
 }
 
 TEST(FaultTest, AWriteOnlyPiTstIsWritten) {
@@ -170,9 +91,6 @@ struct SizeLimit {
   std::size_t pi_out_kept;  // bytes of the golden PI.OUT on disk afterwards
 };
 
-// Names the case in test listings.
-void PrintTo(const SizeLimit& c, std::ostream* os) { *os << c.name; }
-
 class SizeLimitTest : public testing::TestWithParam<SizeLimit> {};
 
 TEST_P(SizeLimitTest, KeepsWhatWasWritten) {
@@ -200,16 +118,13 @@ INSTANTIATE_TEST_SUITE_P(
         // are written out to be read back.
         SizeLimit{"at_the_end", 3072, "Write error.\r\nReturn code 903\r\n\r\n",
                   "Error writing PI.OUT: File too large\n", 3072}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 struct BrokenConsole {
   std::string name;
   Output output;
   std::string message;
 };
-
-// Names the case in test listings.
-void PrintTo(const BrokenConsole& c, std::ostream* os) { *os << c.name; }
 
 class BrokenConsoleTest : public testing::TestWithParam<BrokenConsole> {};
 
@@ -226,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
     Outputs, BrokenConsoleTest,
     testing::Values(BrokenConsole{"full", Output::dev_full, "No space left on device"},
                     BrokenConsole{"broken_pipe", Output::broken_pipe, "Broken pipe"}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 TEST(FaultTest, APipeThatBreaksDuringTheRunLosesNoFileRecord) {
   ProgramRun run;
@@ -255,9 +170,6 @@ struct ClosedInput {
   Input input;
 };
 
-// Names the case in test listings.
-void PrintTo(const ClosedInput& c, std::ostream* os) { *os << c.name; }
-
 class ClosedInputTest : public testing::TestWithParam<ClosedInput> {};
 
 TEST_P(ClosedInputTest, EndsWith901) {
@@ -272,7 +184,7 @@ TEST_P(ClosedInputTest, EndsWith901) {
 INSTANTIATE_TEST_SUITE_P(Inputs, ClosedInputTest,
                          testing::Values(ClosedInput{"closed", Input::closed},
                                          ClosedInput{"dev_null", Input::dev_null}),
-                         [](const auto& param_info) { return param_info.param.name; });
+                         test::row_name);
 
 // Peak memory of a plain run started from this process as it is now. A child's peak counts
 // what its parent held when it started it (more so under valgrind or a sanitizer), so runs

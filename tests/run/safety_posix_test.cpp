@@ -26,6 +26,7 @@
 #include "platform/platform.hpp"
 #include "platform/posix_io.hpp"
 #include "records/records.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "safety_helpers.hpp"
 #include "temp_dir.hpp"
@@ -34,14 +35,16 @@
 
 namespace {
 
+using test::PrintTo;
+
 using test::Console;
 using test::EARLIER;
 using test::ends_with;
 using test::golden;
 using test::LONG_RUN;
+using test::LONG_RUN_LINE;
 using test::NAME_LINE;
 using test::ProgramRun;
-using test::table_line;
 
 // ---- Interrupts ---------------------------------------------------------------------------
 
@@ -54,9 +57,6 @@ struct Interrupt {
   std::string after;   // the console text the signal waits for
   std::string pi_tst;  // what the run log holds afterwards; "-" when there is none
 };
-
-// Names the case in test listings.
-void PrintTo(const Interrupt& c, std::ostream* os) { *os << c.name; }
 
 class InterruptTest : public testing::TestWithParam<Interrupt> {};
 
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                               HEADER_16001},
                     Interrupt{"ctrl_c_at_the_terminal_prompt", "", Console::terminal, SIGINT,
                               "Ended by signal SIGINT", "Enter number of digits", "-"}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 // An interrupt ends the run within a second whatever it waits on: a write to a pipe nobody
 // reads, to a FIFO PI.OUT nobody reads (inside the timed interval), to a terminal stopped with
@@ -107,9 +107,6 @@ struct Blocked {
   int signal;
   std::string signal_name;
 };
-
-// Names the case in test listings.
-void PrintTo(const Blocked& c, std::ostream* os) { *os << c.name; }
 
 class BlockedInterruptTest : public testing::TestWithParam<Blocked> {};
 
@@ -168,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Blocked{"stopped_terminal_sigterm", Blocker::stopped_terminal, SIGTERM,
                             "SIGTERM"},
                     Blocked{"cpu_limit", Blocker::cpu_limit, SIGXCPU, "SIGXCPU"}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 // The moments that a run cannot be made to hit from outside, in a child of this test: a
 // signal that comes while a statement is in progress, and one between the table's update and
@@ -236,7 +233,7 @@ TEST_F(InterruptMomentTest, ASignalAfterTheTableUpdateKeepsTheNewLine) {
         std::_Exit(0);
       },
       testing::KilledBySignal(SIGINT), "Ended by signal SIGINT");
-  EXPECT_EQ(test::read_file("tu_mardo.dat"), EARLIER + table_line(123.4567f));
+  EXPECT_EQ(test::read_file("tu_mardo.dat"), EARLIER + test::value_line("   123.4567    "));
 }
 
 // A signal the program's parent left ignored (nohup, a shell's background job) stays ignored:
@@ -301,7 +298,7 @@ TEST(ConcurrentRunTest, ARunWaitsForTheTableLock) {
   ::close(fd);  // the lock goes with it
   run.join();
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(test::read_file(dir.file("tu_mardo.dat")), table_line(tu_mardo::bench_value(4, 90.5f)));
+  EXPECT_EQ(test::read_file(dir.file("tu_mardo.dat")), LONG_RUN_LINE);
 }
 
 // An editor saves the table under its name (a new file renamed over it) while the run waits for
@@ -331,7 +328,7 @@ TEST(ConcurrentRunTest, ATableReplacedDuringTheWaitIsOpenedAgain) {
   run.join();
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.err, "Waiting for the run that holds tu_mardo.dat to end.\n");
-  EXPECT_EQ(test::read_file(table), EARLIER + table_line(tu_mardo::bench_value(4, 90.5f)));
+  EXPECT_EQ(test::read_file(table), EARLIER + LONG_RUN_LINE);
 }
 
 // Two directories whose PI.OUT is the other's PI.Tst, their runs started together, and every
@@ -437,9 +434,6 @@ struct Kept {
   bool directory_acl = false;  // the directory gives new files an access control list
 };
 
-// Names the case in test listings.
-void PrintTo(const Kept& c, std::ostream* os) { *os << c.name; }
-
 class KeptIdentityTest : public testing::TestWithParam<Kept> {};
 
 // The table comes back with its bytes new and everything else as it was: owner, group,
@@ -490,7 +484,7 @@ TEST_P(KeptIdentityTest, AShrinkingUpdateKeepsWhatTheTableWas) {
   const Identity before = identity_of(table);
   run.start("4\n", Console::pipe);
   EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
-  EXPECT_EQ(run.file("tu_mardo.dat"), EARLIER + table_line(tu_mardo::bench_value(4, 90.5f)));
+  EXPECT_EQ(run.file("tu_mardo.dat"), EARLIER + LONG_RUN_LINE);
   const Identity after = identity_of(table);
   // Replaced by a new file, but where the README says it is written in place: a table of a
   // group its user is no member of, no descriptor for the directory or the new file.
@@ -519,16 +513,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Kept{"inode_flags", NONE, false, false, NONE, false, 0, "+SdA"},
                     // The directory's default list, which the new file gets, must go again.
                     Kept{"default_acl_directory", NONE, false, false, NONE, false, 0, "", true}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 struct Leftover {
   std::string name;
   std::string entry;  // a file or, ending in '/', a directory in the table's directory
   bool removed;       // by the update
 };
-
-// Names the case in test listings.
-void PrintTo(const Leftover& c, std::ostream* os) { *os << c.name; }
 
 class LeftoverTest : public testing::TestWithParam<Leftover> {};
 
@@ -549,8 +540,7 @@ TEST_P(LeftoverTest, OnlyTheProgramsOwnGo) {
     }
     run.start("4\n", Console::pipe);
     EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
-    EXPECT_EQ(run.file("tu_mardo.dat"), (before == SHRINKING ? EARLIER : EARLIER) +
-                                            table_line(tu_mardo::bench_value(4, 90.5f)));
+    EXPECT_EQ(run.file("tu_mardo.dat"), (before == SHRINKING ? EARLIER : EARLIER) + LONG_RUN_LINE);
     EXPECT_EQ(test::file_exists(entry), !c.removed) << c.entry;
   }
 }
@@ -562,7 +552,7 @@ INSTANTIATE_TEST_SUITE_P(
         Leftover{"users_file_of_the_old_name", "tu_mardo.dat.replacing", false},
         Leftover{"users_file_of_another_table", ".other.dat.0123456789ab.replacing", false},
         Leftover{"directory_of_the_own_name", ".tu_mardo.dat.0123456789ab.replacing/", false}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 enum class Special { fifo, zero, urandom, null };
 
@@ -570,9 +560,6 @@ struct NotRegular {
   std::string name;
   Special kind;
 };
-
-// Names the case in test listings.
-void PrintTo(const NotRegular& c, std::ostream* os) { *os << c.name; }
 
 class NotRegularTest : public testing::TestWithParam<NotRegular> {};
 
@@ -606,7 +593,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, NotRegularTest,
                                          NotRegular{"dev_zero", Special::zero},
                                          NotRegular{"dev_urandom", Special::urandom},
                                          NotRegular{"dev_null", Special::null}),
-                         [](const auto& param_info) { return param_info.param.name; });
+                         test::row_name);
 
 // ---- Standard streams ---------------------------------------------------------------------
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "child_process.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "safety_helpers.hpp"
 #include "temp_dir.hpp"
@@ -16,13 +17,15 @@
 
 namespace {
 
+using test::PrintTo;
+
 using test::Console;
 using test::EARLIER;
 using test::golden;
 using test::LONG_RUN;
+using test::LONG_RUN_LINE;
 using test::NAME_LINE;
 using test::ProgramRun;
-using test::table_line;
 
 // ---- Concurrent runs ----------------------------------------------------------------------
 
@@ -38,9 +41,11 @@ void run_at_once(int runs) {
   std::vector<test::ChildResult> results(static_cast<std::size_t>(runs));
   std::vector<std::thread> threads;
   std::vector<std::string> lines;
+  // 0.0006 x 4^2 over 2, 3, 4 and 5 s.
+  const std::string values[] = {"   .4800000E-02", "   .3200000E-02", "   .2400000E-02",
+                                "   .1920000E-02"};
   for (int i = 0; i < runs; ++i) {
-    const float duration = static_cast<float>(2 + i);
-    lines.push_back(table_line(tu_mardo::bench_value(4, duration)));
+    lines.push_back(test::value_line(values[i]));
     threads.emplace_back([&, i] {
       test::ChildOptions options;
       options.directory = dir.path();
@@ -116,7 +121,7 @@ TEST(DaylightSavingTest, TheScriptedClockOverBothChanges) {
     ASSERT_EQ(run.result.exit_code, 0) << clock;
     EXPECT_NE(run.result.out.find("Duration is       2.500000 sec\r\n"), std::string::npos)
         << clock;
-    EXPECT_EQ(run.file("tu_mardo.dat"), table_line(tu_mardo::bench_value(4, 2.5f))) << clock;
+    EXPECT_EQ(run.file("tu_mardo.dat"), test::value_line("   .3840000E-02")) << clock;
   }
 }
 
@@ -132,7 +137,7 @@ TEST(NameCaseTest, OnlyTheTableIsFoundInAnotherCase) {
   test::write_file(run.path("Pi.Out"), "notes");
   run.start("4\n", Console::pipe);
   ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
-  EXPECT_EQ(run.file("Tu_Mardo.Dat"), table_line(tu_mardo::bench_value(4, 90.5f)));
+  EXPECT_EQ(run.file("Tu_Mardo.Dat"), LONG_RUN_LINE);
   EXPECT_EQ(run.file("PI.OUT"), golden("run-4.PI.OUT"));
   EXPECT_NE(run.file("PI.Tst").find(" Duration is      90.500000 sec\r\n"), std::string::npos);
   // Where the file system tells case apart, the other files stay as they were.
@@ -153,8 +158,7 @@ TEST(NameCaseTest, ANameThatOnlyBeginsLikeTheTablesIsAnotherFile) {
     run.start("4\n", Console::pipe);
     ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
     EXPECT_EQ(run.file(name), "a program");
-    EXPECT_EQ(run.file("tu_mardo.dat"),
-              std::string(51, ' ') + table_line(tu_mardo::bench_value(4, 90.5f)).substr(51));
+    EXPECT_EQ(run.file("tu_mardo.dat"), std::string(51, ' ') + LONG_RUN_LINE.substr(51));
   }
 }
 
@@ -170,9 +174,6 @@ struct Alias {
   std::string message;
   int status;
 };
-
-// Names the case in test listings.
-void PrintTo(const Alias& c, std::ostream* os) { *os << c.name; }
 
 class AliasTest : public testing::TestWithParam<Alias> {};
 
@@ -216,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                           Link::hard, "Error opening Tu_Mardo.Dat", 1002},
                     Alias{"table_in_another_case_is_the_listing", "TU_MARDO.DAT", "PI.OUT",
                           Link::symbolic, "Error opening Tu_Mardo.Dat", 1002}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 // ---- A file system without record locks --------------------------------------------------
 
@@ -232,7 +233,7 @@ TEST(NoLockTest, TheTableIsUpdatedWithoutTheLock) {
   EXPECT_EQ(run.result.err.rfind("tu_mardo.dat cannot be locked here (", 0), 0u) << run.result.err;
   EXPECT_TRUE(test::ends_with(run.result.err, "); the run goes on without the lock.\n") ||
               test::ends_with(run.result.err, "); the run goes on without the lock.\r\n"));
-  EXPECT_EQ(run.file("tu_mardo.dat"), table_line(tu_mardo::bench_value(4, 90.5f)));
+  EXPECT_EQ(run.file("tu_mardo.dat"), LONG_RUN_LINE);
 }
 
 }  // namespace

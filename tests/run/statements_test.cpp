@@ -65,19 +65,36 @@ TEST(StatementsTest, CallsOutOfOrderAreFailures) {
   EXPECT_EQ(records::close_all_units(0), 0);
 }
 
-// Every status the program ends with is in the README's table of exit statuses, and the table
-// has no other (the manual page's table is compared with the README's by doc_check).
-TEST(StatementsTest, TheReadmeListsEveryExitStatus) {
+// Every status the program ends with is in the README's table of exit statuses, with the low
+// byte a POSIX shell sees, and the table has no other (the manual page's table is compared with
+// the README's by doc_check); the page has words for each, and for its Stop (130).
+TEST(StatementsTest, TheReadmeAndThePageKnowEveryExitStatus) {
   std::ifstream readme(README_FILE);
   std::set<int32_t> listed;
   for (std::string line; std::getline(readme, line);) {
     if (line.size() > 2 && line[0] == '|' && line[2] >= '0' && line[2] <= '9') {
-      listed.insert(std::stoi(line.substr(2)));
+      const int32_t status = std::stoi(line.substr(2));
+      listed.insert(status);
+      const std::size_t shell = line.rfind('|', line.size() - 2);
+      EXPECT_EQ(std::stoi(line.substr(shell + 1)), status & 0xFF) << line;
     }
   }
-  const std::set<int32_t> ended(std::begin(tu_mardo::EXIT_STATUSES),
-                                std::end(tu_mardo::EXIT_STATUSES));
+  std::set<int32_t> ended(std::begin(tu_mardo::EXIT_STATUSES), std::end(tu_mardo::EXIT_STATUSES));
   EXPECT_EQ(listed, ended);
+  std::ifstream page(PAGE_SCRIPT_FILE);
+  std::set<int32_t> worded;
+  bool in_words = false;
+  for (std::string line; std::getline(page, line);) {
+    if (line.rfind("const STATUS_WORDS = {", 0) == 0) in_words = true;
+    if (line.rfind("};", 0) == 0) in_words = false;
+    std::size_t digits = line.find_first_not_of(' ');
+    if (in_words && digits != std::string::npos && line.size() > digits && line[digits] >= '0' &&
+        line[digits] <= '9') {
+      worded.insert(std::stoi(line.substr(digits)));
+    }
+  }
+  ended.insert(130);  // the page's Stop
+  EXPECT_EQ(worded, ended);
 }
 
 TEST(StatementsTest, AFileStatementReturnsItsFailureAndWritesNothing) {

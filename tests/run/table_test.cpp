@@ -5,11 +5,14 @@
 #include "child_process.hpp"
 #include "fake_console.hpp"
 #include "records/records.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "temp_dir.hpp"
 #include "tu_mardo/table.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::read_file;
 using test::write_file;
@@ -29,9 +32,6 @@ struct TableCase {
   std::string after;
   std::string echoed;  // the 50-character name the console echo shows
 };
-
-// Names the case in test listings.
-void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
 // Runs the update on a table of the given bytes (none: no table) and returns the table after.
 class TableTest : public testing::TestWithParam<TableCase> {
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"one_line", "MY PC\r\n", written("MY PC"), padded("MY PC")},
         // Nothing to keep: the name field is blank.
         TableCase{"empty_table", "", written(""), padded("")}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 TEST_F(TableTest, AMissingTableIsCreatedWithOneRecord) {
   std::string echoed;
@@ -170,9 +170,6 @@ struct NoValue {
   std::string duration_record;
 };
 
-// Names the case in test listings.
-void PrintTo(const NoValue& c, std::ostream* os) { *os << c.name; }
-
 class NoValueTest : public testing::TestWithParam<NoValue> {};
 
 TEST_P(NoValueTest, OneSecondOrLessNeverOpensTheTable) {
@@ -193,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(Durations, NoValueTest,
                                                  "Duration is   2.000000E-01 sec\r\n"},
                                          NoValue{"clock_set_back", "12:00:05.00 12:00:00.00",
                                                  "Duration is      -5.000000 sec\r\n"}),
-                         [](const auto& param_info) { return param_info.param.name; });
+                         test::row_name);
 
 TEST(TableRunTest, OverMidnightTheDurationStaysPositive) {
   ProgramRun run;
@@ -202,45 +199,6 @@ TEST(TableRunTest, OverMidnightTheDurationStaysPositive) {
   ASSERT_EQ(run.result.exit_code, 0);
   EXPECT_NE(run.result.out.find("Duration is       2.000000 sec"), std::string::npos);
   EXPECT_TRUE(run.exists("tu_mardo.dat"));  // above one second: a value
-}
-
-TEST(TableRunTest, AFailureBeforeTheValueLeavesTheTableAlone) {
-  ProgramRun run;
-  run.clock = "10:00:00.00 10:01:30.50";
-  test::write_file(run.path("PI.Tst"), "old\r\n");
-  test::make_read_only(run.path("PI.Tst"));
-  if (!test::read_only_holds(run.path("PI.Tst")))
-    GTEST_SKIP() << "read-only files can be written here";
-  run.options.unprivileged = true;
-  run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(903));
-  EXPECT_FALSE(run.exists("tu_mardo.dat"));
-}
-
-TEST(TableRunTest, AReadOnlyTableEndsTheRunWith912) {
-  ProgramRun run;
-  run.clock = "10:00:00.00 10:01:30.50";
-  write_file(run.path("tu_mardo.dat"), "MY PC\r\n");
-  test::make_read_only(run.path("tu_mardo.dat"));
-  if (!test::read_only_holds(run.path("tu_mardo.dat")))
-    GTEST_SKIP() << "read-only files can be written here";
-  run.options.unprivileged = true;
-  run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(912));
-  const std::string tail =
-      "Pi = 3.1415\r\nError reading/writing benchmark file.\r\nReturn code 912\r\n\r\n";
-  EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
-  EXPECT_EQ(run.file("tu_mardo.dat"), "MY PC\r\n");
-}
-
-TEST(TableRunTest, ATableThatCannotBeOpenedEndsTheRunWith1002) {
-  ProgramRun run;
-  run.clock = "10:00:00.00 10:01:30.50";
-  test::make_directory(run.path("tu_mardo.dat"));
-  run.start("4\n", Console::pipe);
-  EXPECT_EQ(run.result.exit_code, test::status_seen(1002));
-  const std::string tail = "Pi = 3.1415\r\nError opening Tu_Mardo.Dat\r\nReturn code 1002\r\n\r\n";
-  EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <string>
 
+#include "rows.hpp"
 #include "tu_mardo/timing.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using tu_mardo::ClockReading;
 
@@ -30,8 +33,8 @@ struct Interval {
   bool value;
 };
 
-// Names the case in test listings.
-void PrintTo(const Interval& c, std::ostream* os) {
+// Shows the case in test listings.
+void describe(const Interval& c, std::ostream* os) {
   *os << c.start.hour << ":" << c.start.minute << ":" << c.start.second << "." << c.start.hundredths
       << " to " << c.end.hour << ":" << c.end.minute << ":" << c.end.second << "."
       << c.end.hundredths;
@@ -94,9 +97,6 @@ struct Readings {
   bool value_counts;
 };
 
-// Names the case in test listings.
-void PrintTo(const Readings& c, std::ostream* os) { *os << c.name; }
-
 class ReadingsTest : public testing::TestWithParam<Readings> {};
 
 TEST_P(ReadingsTest, TheClockAndTheTimeHad) {
@@ -126,13 +126,13 @@ INSTANTIATE_TEST_SUITE_P(
         Readings{"slow_console_reader", reading(0, 0), reading(10, 10, 0, 2.0, 7.9), true, true},
         // Both clocks slowed by half: more processor time than the interval.
         Readings{"clocks_slowed", reading(0, 0), reading(5, 5, 0, 10.0), true, false}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 TEST(BenchValueTest, SquareOfTheDigitsTimesTheFloatFactorOverTheDuration) {
   // The factor is the float nearest 0.0006, which shows in the last bits.
   EXPECT_EQ(tu_mardo::bench_value(16000, 2.5f), 61440.00390625f);
   EXPECT_EQ(tu_mardo::bench_value(64000, 100.0f), 24576.001953125f);
-  EXPECT_EQ(tu_mardo::bench_value(8, 2.0f), static_cast<float>(64.0 * 0.0006f / 2.0));
+  EXPECT_EQ(tu_mardo::bench_value(8, 2.0f), 0.0192f);
 }
 
 }  // namespace

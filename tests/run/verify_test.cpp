@@ -11,11 +11,14 @@
 #include "child_process.hpp"
 #include "fake_console.hpp"
 #include "machin.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "tu_mardo/truth.hpp"
 #include "tu_mardo/verify.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::Words;
 using tu_mardo::check_pi;
@@ -158,9 +161,6 @@ struct Refused {
   bool in_interval = false;
 };
 
-// Names the case in test listings.
-void PrintTo(const Refused& c, std::ostream* os) { *os << c.name; }
-
 class RefusedValueTest : public testing::TestWithParam<Refused> {};
 
 const std::string TABLE = "MY PC\r\n";
@@ -288,16 +288,13 @@ INSTANTIATE_TEST_SUITE_P(
                 0},
         Refused{"clocks_slowed", "", "10:00:00.00 10:01:30.50c36181.00", "1000", 906,
                 "The process used more processor time than the clocks counted; ", 0}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 struct Honest {
   std::string name;
   std::string clock;
   std::string duration;  // the duration record's number
 };
-
-// Names the case in test listings.
-void PrintTo(const Honest& c, std::ostream* os) { *os << c.name; }
 
 class HonestRunTest : public testing::TestWithParam<Honest> {};
 
@@ -328,6 +325,6 @@ INSTANTIATE_TEST_SUITE_P(
         Honest{"slewed_clock", "10:00:00.00 10:16:40.50@37000.00", "    1000.500000"},
         // A coarse process clock: 0.02 s more processor time than the interval.
         Honest{"coarse_process_clock", "10:00:00.00 10:01:30.50c36090.52", "      90.500000"}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 }  // namespace

@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "records/real_digits.hpp"
-
 namespace test {
 
 inline const std::string LONG_RUN = "10:00:00.00 10:01:30.50";
@@ -17,11 +15,11 @@ inline bool ends_with(const std::string& text, const std::string& tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The table line a value gives, as the program writes it.
-inline std::string table_line(float value) {
-  char field[15];
-  records::detail::edit_g(field, value, 15, 7);
-  return NAME_LINE + " " + std::string(field, 15) + "\r\n";
-}
+// The table's last line with a value: the name's 50 bytes, a blank and the value's 15 characters
+// (G15.7), worked out by hand.
+inline std::string value_line(const std::string& g15_7) { return NAME_LINE + " " + g15_7 + "\r\n"; }
+
+// 0.0006 x 4^2 / 90.5 s: a 4-digit run timed by LONG_RUN.
+inline const std::string LONG_RUN_LINE = value_line("   .1060774E-03");
 
 }  // namespace test

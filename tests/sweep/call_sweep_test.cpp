@@ -22,12 +22,15 @@
 #include <sstream>
 
 #include "child_process.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "safety_helpers.hpp"
 #include "temp_dir.hpp"
 #include "tu_mardo/timing.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 // The errors each kind of call can meet (call_faults.cpp's kinds, in its order). Every kind also
 // meets EINTR with no signal caught, as a network or FUSE file system returns it: once (the
@@ -69,9 +72,6 @@ struct Shape {
   Link link;
   bool run_files = true;  // PI.Tst and PI.OUT there before, longer than the new ones
 };
-
-// Names the case in test listings.
-void PrintTo(const Shape& c, std::ostream* os) { *os << c.name; }
 
 // What must never happen, as the library counts it: a file closed or renamed with writes not
 // synced, a name replaced while no descriptor of the file it named held the lock, a name made
@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(Tables, CallSweepTest,
                                          Shape{"shrinking", SHRINKING, Link::none},
                                          Shape{"hard_linked", SHRINKING, Link::hard},
                                          Shape{"symlinked", SHRINKING, Link::symbolic}),
-                         [](const auto& param_info) { return param_info.param.name; });
+                         test::row_name);
 
 // Every file the program wrote is synced before it is closed or takes another's name, and a
 // name is replaced only while the run holds the lock of the file it names: on a first run, and
@@ -310,9 +310,6 @@ struct Acting {
   std::string after;  // the table afterwards
 };
 
-// Names the case in test listings.
-void PrintTo(const Acting& c, std::ostream* os) { *os << c.name; }
-
 class ActingTest : public testing::TestWithParam<Acting> {};
 
 TEST_P(ActingTest, EndsAsTheTableAllows) {
@@ -354,6 +351,6 @@ INSTANTIATE_TEST_SUITE_P(
                GROWING + "OTHER PC\r\nOTHER PC\r\nOTHER PC\r\n"},
         // PI.Tst's F_GETFL, after the F_GETFD of the three standard descriptors.
         Acting{"f_getfl_fails", GROWING, "TU_MARDO_CALL_FAULT=fcntl 4 EIO", 1000, "", GROWING}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 }  // namespace

@@ -18,12 +18,15 @@
 #include <sstream>
 
 #include "child_process.hpp"
+#include "rows.hpp"
 #include "run_helpers.hpp"
 #include "safety_helpers.hpp"
 #include "temp_dir.hpp"
 #include "tu_mardo/timing.hpp"
 
 namespace {
+
+using test::PrintTo;
 
 using test::ends_with;
 
@@ -35,9 +38,6 @@ struct Before {
   std::string pi_out;
   std::string table;
 };
-
-// Names the case in test listings.
-void PrintTo(const Before& c, std::ostream* os) { *os << c.name; }
 
 const std::string OLD_LOG = "old log\r\n";
 const std::string LONG_OLD = std::string(20000, 'o') + "\r\n";
@@ -205,6 +205,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Before{"no_run_files", "-", "-", GROWING_TABLE},
                     Before{"longer_run_files_shrinking_table", LONG_OLD, LONG_OLD, SHRINKING_TABLE},
                     Before{"shorter_run_files", OLD_LOG, OLD_LOG, GROWING_TABLE}),
-    [](const auto& param_info) { return param_info.param.name; });
+    test::row_name);
 
 }  // namespace
