@@ -1,5 +1,7 @@
-// The table's picture and its text: every line of tu_mardo.dat that carries a value, as a bar of
-// its name and value, the largest first, and the same as rows of an HTML table.
+// The table's picture and its text: the lines of tu_mardo.dat that carry a value, the largest
+// first, as bars of their names and values (the largest CHART_ROWS: a canvas has a size limit,
+// and a page a reader's patience) and all of them as rows of an HTML table. A name, in whatever
+// script and direction, is set apart from its value (bidi isolation).
 'use strict';
 
 const TuMardoChart = {
@@ -42,9 +44,12 @@ const TuMardoChart = {
     return rows.sort((a, b) => b.value - a.value);
   },
 
+  CHART_ROWS: 20,
+
   // Bars in a colour that stands out from the white ground (5.6:1), each under its name and
-  // value in black; drawn at the screen's own resolution.
-  draw(canvas, rows) {
+  // value in black; drawn at the screen's own resolution, the first CHART_ROWS of the rows.
+  draw(canvas, all) {
+    const rows = all.slice(0, TuMardoChart.CHART_ROWS);
     const ratio = (typeof window === 'object' && window.devicePixelRatio) || 1;
     const cssWidth = canvas.clientWidth || 640;
     const line = 18;
@@ -70,7 +75,7 @@ const TuMardoChart = {
     rows.forEach((r, i) => {
       const y = 6 + i * row;
       g.fillStyle = '#222';
-      g.fillText(`${r.name}  ${r.value}`, 8, y + line / 2, width);
+      g.fillText(`\u2068${r.name}\u2069  ${r.value}`, 8, y + line / 2, width);
       g.fillStyle = TuMardoChart.BAR;
       g.fillRect(8, y + line, Math.max(2, Math.round((width * r.value) / largest)), bar);
     });
@@ -86,6 +91,7 @@ const TuMardoChart = {
       for (const text of [r.name, String(r.value)]) {
         const td = document.createElement('td');
         td.textContent = text;
+        td.dir = text === r.name ? 'auto' : 'ltr';
         tr.append(td);
       }
       return tr;

@@ -3,8 +3,17 @@
 // that the page stays responsive), one run at a time in all tabs of the site, the three files
 // kept in the browser's storage across visits, the table's last line editable, the files to
 // download, Start and Stop, the calculation's progress, a result to copy, and the table's picture
-// with its text. Whatever goes wrong is said in words.
+// with its text. Whatever goes wrong is said in words; the status line is the screen reader's
+// (a polite live region: the progress now and then, the result in one sentence), and what was
+// not kept stays said in a notice of its own.
 'use strict';
+
+if (typeof Terminal !== 'function' || typeof TuMardoChart !== 'object') {
+  document.getElementById('status').textContent =
+      `A part of the page (${typeof Terminal !== 'function' ? 'xterm.js' : 'chart.js'}) did not ` +
+      'load: reload the page; the benchmark cannot run without it.';
+  throw new Error('a part of the page is missing');
+}
 
 const FILES = ['PI.Tst', 'PI.OUT', 'tu_mardo.dat'];
 const NAME_BYTES = 50;
@@ -17,6 +26,32 @@ function say(text) {
   $('status').textContent = text;
 }
 
+// What stays said until the next run: files that were not kept.
+function notice(text) {
+  $('notice').textContent = text;
+  $('notice').hidden = !text;
+}
+
+// How long a request to the browser's storage may take before it counts as failed: a full store
+// can end a save without any event at all.
+const STORAGE_PATIENCE_MS = 10000;
+
+// A request's or a transaction's outcome, whatever way it ends: success, error, abort, a store
+// that is full, or nothing within STORAGE_PATIENCE_MS.
+function settled(target, success, what) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`${what} did not finish`)), STORAGE_PATIENCE_MS);
+    const done = (outcome) => (...args) => {
+      clearTimeout(timer);
+      outcome(...args);
+    };
+    target[success] = done(resolve);
+    target.onerror = done(() => reject(target.error || new Error(`${what} failed`)));
+    target.onabort = done(() => reject(target.error || new Error(`${what} was stopped (the storage may be full)`)));
+    target.onblocked = done(() => reject(new Error('another tab keeps an older storage open')));
+  });
+}
+
 // ---- The files, kept in IndexedDB --------------------------------------------------------
 
 const storage = {
@@ -26,13 +61,10 @@ const storage = {
     if (typeof indexedDB === 'undefined' || indexedDB === null) {
       throw new Error('this browser keeps no files for pages');
     }
-    this.db = await new Promise((resolve, reject) => {
-      const request = indexedDB.open('tu_mardo', 1);
-      request.onupgradeneeded = () => request.result.createObjectStore('files');
-      request.onsuccess = () => resolve(request.result);
-      request.onerror = () => reject(request.error || new Error('the storage cannot be opened'));
-      request.onblocked = () => reject(new Error('another tab keeps an older storage open'));
-    });
+    const request = indexedDB.open('tu_mardo', 1);
+    request.onupgradeneeded = () => request.result.createObjectStore('files');
+    await settled(request, 'onsuccess', 'opening the storage');
+    this.db = request.result;
     this.db.onversionchange = () => this.close();
     this.db.onclose = () => {
       this.db = null;
@@ -45,34 +77,31 @@ const storage = {
   },
   async load() {
     const db = await this.connection();
-    return new Promise((resolve, reject) => {
-      const files = {};
-      const transaction = db.transaction('files');
-      for (const name of FILES) {
-        const request = transaction.objectStore('files').get(name);
-        request.onsuccess = () => {
-          if (request.result) files[name] = new Uint8Array(request.result);
-        };
-      }
-      transaction.oncomplete = () => resolve(files);
-      transaction.onerror = () => reject(transaction.error);
-    });
+    const files = {};
+    const transaction = db.transaction('files');
+    for (const name of FILES) {
+      const request = transaction.objectStore('files').get(name);
+      request.onsuccess = () => {
+        if (request.result) files[name] = new Uint8Array(request.result);
+      };
+    }
+    await settled(transaction, 'oncomplete', 'reading the files');
+    return files;
   },
   async save(files) {
     const db = await this.connection();
-    await new Promise((resolve, reject) => {
-      const transaction = db.transaction('files', 'readwrite');
-      for (const [name, bytes] of Object.entries(files)) {
-        transaction.objectStore('files').put(bytes, name);
-      }
-      transaction.oncomplete = resolve;
-      transaction.onerror = () => reject(transaction.error);
-    });
+    const transaction = db.transaction('files', 'readwrite');
+    for (const [name, bytes] of Object.entries(files)) {
+      transaction.objectStore('files').put(bytes, name);
+    }
+    await settled(transaction, 'oncomplete', 'keeping the files');
   },
 };
 
 let files = {};
 let storageFailure = '';  // why the files are not kept, once that is known
+let unkept = false;       // files that only this page holds: leaving it loses them
+const channel = typeof BroadcastChannel === 'function' ? new BroadcastChannel('tu_mardo') : null;
 
 async function loadFiles() {
   try {
@@ -80,19 +109,28 @@ async function loadFiles() {
     storageFailure = '';
   } catch (error) {
     storageFailure = `The browser keeps no files here (${error.message || error}): runs work, ` +
-                     'their files and values are not kept.';
-    say(storageFailure);
+                     'their files and values are not kept: download them after each run.';
+    notice(storageFailure);
   }
   return files;
 }
 
+// Keeps the files in the browser's storage, or says that they were not kept, and stays said;
+// true when they were kept. Other tabs of the site are told to show them.
 async function saveFiles(changed) {
-  if (storageFailure) return;
-  try {
-    await storage.save(changed);
-  } catch (error) {
-    say(`The files of this run could not be kept (${error.message || error}); download them now.`);
+  if (!storageFailure) {
+    try {
+      await storage.save(changed);
+      unkept = false;
+      if (channel) channel.postMessage('files');
+      return true;
+    } catch (error) {
+      notice(`The files were not kept (${error.message || error}): download them now, PI.Tst, ` +
+             'PI.OUT and tu_mardo.dat below, or they are lost when the page is left.');
+    }
   }
+  unkept = true;
+  return false;
 }
 
 // ---- The table's last line, as bytes -----------------------------------------------------
@@ -161,6 +199,10 @@ function showTable(title, bytes, latest) {
   $('chart-title').textContent = title;
   const rows = TuMardoChart.parse(bytes);
   TuMardoChart.draw($('chart'), rows);
+  const shown = TuMardoChart.CHART_ROWS;
+  $('chart-note').hidden = rows.length <= shown;
+  $('chart-note').textContent = `The picture shows the ${shown} largest of ${rows.length} values; ` +
+                                'the list below has them all.';
   TuMardoChart.fill(document.querySelector('#values tbody'), rows, latest);
 }
 
@@ -195,7 +237,7 @@ async function setName(name) {
   $('name').value = kept;
   countName();
   const change = async (fresh) => {
-    if (fresh) await loadFiles();  // what another tab may have written
+    if (fresh && !unkept) await loadFiles();  // what another tab may have written
     files['tu_mardo.dat'] = withName(files['tu_mardo.dat'], kept);
     await saveFiles({'tu_mardo.dat': files['tu_mardo.dat']});
     // A run in progress opens the table only at its end: it gets the new one.
@@ -220,8 +262,10 @@ const terminal = new Terminal({
   screenReaderMode: true,
 });
 terminal.open($('terminal'));
-// Tab and Shift+Tab move on through the page, as everywhere else.
+// Tab and Shift+Tab move on through the page, as everywhere else; the terminal's scroll box is
+// no stop of its own (its text field is).
 terminal.attachCustomKeyEventHandler((event) => event.key !== 'Tab');
+for (const box of $('terminal').querySelectorAll('.xterm-viewport')) box.tabIndex = -1;
 
 // The terminal is as wide as its box allows, at most 80 columns: the program's lines that are
 // longer wrap, and nothing of them is cut or hidden to the side.
@@ -244,7 +288,10 @@ function fit() {
   const size = narrow ? 12 : 14;
   if (terminal.options.fontSize !== size) terminal.options.fontSize = size;
   const cell = cellSize();
-  const width = $('terminal').clientWidth - 8;
+  // The columns beside the scroll bar, where the browser shows one: all 80 of a record show.
+  const viewport = $('terminal').querySelector('.xterm-viewport');
+  const scrollbar = viewport ? Math.max(0, viewport.offsetWidth - viewport.clientWidth) : 0;
+  const width = $('terminal').clientWidth - 8 - Math.max(scrollbar, 14);
   const cols = Math.max(20, Math.min(80, Math.floor(width / cell.width)));
   const rows = Math.max(12, Math.min(30, Math.floor((window.innerHeight * (narrow ? 0.45 : 0.6)) / cell.height)));
   if (cols !== terminal.cols || rows !== terminal.rows) terminal.resize(cols, rows);
@@ -362,10 +409,14 @@ const STATUS_WORDS = {
 
 // starting, asking (the program waits for the answer), waiting for the lock, running, ended.
 function setControls(state) {
+  const focused = document.activeElement;
   $('stop').disabled = state === 'ended' || state === 'starting';
   // While the program starts, Start keeps the answer for when it asks.
   $('start').disabled = state !== 'asking' && state !== 'ended' && state !== 'starting';
   document.body.dataset.state = state;
+  // The keyboard keeps its place: from a button that was just disabled to the other one.
+  if (focused === $('start') && $('start').disabled && !$('stop').disabled) $('stop').focus();
+  if (focused === $('stop') && $('stop').disabled) $('start').focus();
 }
 
 function startLabel() {
@@ -373,10 +424,19 @@ function startLabel() {
   $('start').textContent = /^\d+$/.test(digits) ? `Start: compute ${digits} digits` : 'Start';
 }
 
+let announced = '';  // the last tenth of a series the status line said
+
 function showProgress() {
   if (!answered || !worker) {
     $('progress').textContent = '';
     return;
+  }
+  if (progress) {
+    const tenth = `arctg(1/${progress.x}): ${Math.floor((progress.terms * 10) / progress.all) * 10} %`;
+    if (tenth !== announced) {
+      announced = tenth;
+      say(`Calculating ${tenth} of the terms.`);
+    }
   }
   const elapsed = ((performance.now() - startedAt) / 1000).toFixed(1);
   const where = progress
@@ -407,6 +467,9 @@ function createProgram() {
   waitingForLine = false;
   answered = false;
   progress = null;
+  announced = '';
+  hiddenDuringRun = false;
+  if (!storageFailure) notice('');
   $('result').hidden = true;
   try {
     worker = new Worker('worker.js');
@@ -459,13 +522,15 @@ function createProgram() {
       worker = null;
       const kept = message.files;
       Object.assign(files, kept);
-      await saveFiles(kept);
-      const latest = new TextDecoder().decode(lastLine(files['tu_mardo.dat']).subarray(0, NAME_BYTES))
-                         .trimEnd();
-      showFiles(latest);
-      finish();
-      say(STATUS_WORDS[message.status] || `The run ended with status ${message.status}.`);
-      if (message.status === 0) showResult(kept);
+      try {
+        await saveFiles(kept);
+        const latest = new TextDecoder().decode(lastLine(files['tu_mardo.dat']).subarray(0, NAME_BYTES))
+                           .trimEnd();
+        showFiles(latest);
+      } finally {
+        finish();  // whatever the storage did: the lock goes back, the controls come back
+      }
+      showOutcome(message.status, kept);
       document.body.dataset.lastStatus = String(message.status);
     }
   };
@@ -505,7 +570,8 @@ function give(answer) {
     if (!worker) return;
     runHoldsLock = true;
     try {
-      await loadFiles();
+      // What another tab may have written; files this page could not keep are newer than the store.
+      if (!unkept) await loadFiles();
       if (!worker) return;
       worker.postMessage({type: 'files', files});
       setControls('running');
@@ -547,30 +613,50 @@ function stop() {
   if (worker) worker.postMessage({type: 'stop'});
 }
 
-// The result to keep: the value, the digits, the duration, the browser and the date.
-function showResult(kept) {
+// What a run's files tell: its digits and duration, and the table's last line with the value
+// behind its name where the run wrote one; null where the log is not whole.
+function runOf(kept) {
   const log = latin1.decode(kept['PI.Tst'] || new Uint8Array());
   const dimension = /dimension is\s+(\d+)/.exec(log);
   const duration = /Duration is\s+(\S+) sec/.exec(log);
+  if (!dimension || !duration) return null;
   const last = lastLine(kept['tu_mardo.dat']);
-  if (!dimension || !duration || last.length <= 51) return;
-  const name = new TextDecoder().decode(last.subarray(0, NAME_BYTES)).trimEnd();
-  const value = latin1.decode(last.subarray(51)).trim();
-  const digits = (Number(dimension[1]) - 1) * 4;
-  const seconds = Number(duration[1]);
-  if (!(seconds > 1)) {
-    say('Done: the run took a second or less, which earns no value. Ask for more digits.');
+  return {
+    digits: (Number(dimension[1]) - 1) * 4,
+    seconds: Number(duration[1]),
+    name: new TextDecoder().decode(last.subarray(0, NAME_BYTES)).trimEnd(),
+    value: last.length > 51 ? latin1.decode(last.subarray(51)).trim() : '',
+  };
+}
+
+// How the run ended, in one sentence in the status line (which a screen reader says): the
+// digits, the duration and the value, or why there is none; a value also as a line to copy,
+// brought into view.
+function showOutcome(status, kept) {
+  const run = status === 0 ? runOf(kept) : null;
+  if (!run) {
+    say(STATUS_WORDS[status] || `The run ended with status ${status}.`);
+    $('status').scrollIntoView({block: 'nearest'});
     return;
   }
+  const timed = `${run.digits} digits in ${run.seconds} s`;
+  if (!(run.seconds > 1) || !run.value) {
+    say(`Done: ${timed}. A run of a second or less earns no value: ask for more digits.`);
+    $('status').scrollIntoView({block: 'nearest'});
+    return;
+  }
+  const name = run.name || 'this computer';
+  say(`Done: ${timed}, value ${run.value} for ${name}.`);
   $('result-text').textContent =
-      `tu_mardo value ${value} for ${name || 'this computer'}: ${digits} digits in ` +
-      `${seconds} s, ${browser()}, ${new Date().toISOString().slice(0, 10)}`;
+      `tu_mardo value ${run.value} for ${name}: ${timed}, ${browser()}, ` +
+      `${new Date().toISOString().slice(0, 10)}`;
   $('result').hidden = false;
+  $('result').scrollIntoView({block: 'nearest'});
 }
 
 function browser() {
   const data = navigator.userAgentData;
-  if (data && data.brands) {
+  if (data && data.brands && data.brands.length > 0) {
     const brand = data.brands.find((b) => !/Not.A.Brand/i.test(b.brand)) || data.brands[0];
     return `${brand.brand} ${brand.version} on ${data.platform || 'an unknown system'}`;
   }
@@ -583,9 +669,32 @@ function visibility() {
   return {hidden: document.hidden, at: performance.timeOrigin + performance.now()};
 }
 
+let hiddenDuringRun = false;
 document.addEventListener('visibilitychange', () => {
   if (worker) worker.postMessage({type: 'visibility', ...visibility()});
+  if (worker && answered && document.hidden) hiddenDuringRun = true;
+  // Said at once when the page comes back, not only at the run's end.
+  if (worker && answered && !document.hidden && hiddenDuringRun) {
+    say('The page was hidden during the run, which slows a page down: this run records no value.');
+  }
 });
+
+// A run, or files that only this page holds, would be lost by leaving it.
+window.addEventListener('beforeunload', (event) => {
+  if ((worker && answered) || unkept) {
+    event.preventDefault();
+    event.returnValue = '';
+  }
+});
+
+// Another tab kept new files: show them (a run in this tab reads them anew when it begins).
+if (channel) {
+  channel.onmessage = async () => {
+    if (worker || unkept) return;
+    await loadFiles();
+    showFiles();
+  };
+}
 
 $('answer').addEventListener('submit', (event) => {
   event.preventDefault();
@@ -609,6 +718,21 @@ $('open-table').addEventListener('change', async (event) => {
   if (!file) return;
   showTable(`The table ${file.name}`, new Uint8Array(await file.arrayBuffer()));
 });
+
+// The page keeps its files for visits without the network, and says when a new version of it
+// is ready for the next visit.
+if ('serviceWorker' in navigator && location.protocol !== 'file:') {
+  navigator.serviceWorker.register('sw.js').then((registration) => {
+    registration.addEventListener('updatefound', () => {
+      const fresh = registration.installing;
+      fresh.addEventListener('statechange', () => {
+        if (fresh.state === 'installed' && navigator.serviceWorker.controller) {
+          notice('A new version of this page is ready: it runs from your next visit.');
+        }
+      });
+    });
+  }, () => {});  // without it the page works as ever, only not offline
+}
 
 startLabel();
 loadFiles().then(() => {

@@ -11,10 +11,16 @@ const TYPES = {
   '.css': 'text/css',
   '.wasm': 'application/wasm',
   '.svg': 'image/svg+xml',
+  '.webmanifest': 'application/manifest+json',
 };
 
+// `server.unreachable = true` makes it drop every request, as a network that is away would.
 export function serve(folder, port = 0) {
   const server = createServer(async (request, response) => {
+    if (server.unreachable) {
+      request.socket.destroy();
+      return;
+    }
     const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = join(folder, path === '/' ? 'index.html' : path);
     try {

@@ -16,6 +16,7 @@ try {
 }
 
 // The program's end unwinds its stack by throwing ExitStatus, which is no error of the page's.
+// (Firefox still names it in its console, as "uncaught exception: Object", prevented or not.)
 const isExit = (reason) => reason && reason.name === 'ExitStatus';
 self.addEventListener('error', (event) => {
   if (isExit(event.error) || String(event.message).includes('ExitStatus')) event.preventDefault();
@@ -107,44 +108,54 @@ onmessage = (event) => {
   } else if (message.type === 'start') {
     startFiles = message.files;
     setHidden(message.hidden, message.at);
-    createTuMardo({
-      noInitialRun: true,
-      preRun: [(module) => {
-        for (const [name, bytes] of Object.entries(startFiles)) module.FS.writeFile(name, bytes);
-      }],
-      // The program's read: the next typed line, or null for a Stop.
-      nextInput(capacity) {
-        if (stopped) return Promise.resolve(null);
-        if (pending.length > 0) return Promise.resolve(take(capacity));
-        postMessage({type: 'waiting'});
-        return new Promise((resolve) => {
-          waiting = {resolve, capacity};
-        });
-      },
-      progress(x, terms, all) {
-        postMessage({type: 'progress', x, terms, all});
-      },
-      onAbort(what) {
-        failed(`the program stopped short: ${what}`);
-      },
-      output(fd, bytes) {
-        postMessage({type: 'output', fd, bytes}, [bytes.buffer]);
-      },
-      // Lets the messages that came meanwhile in (a message port does not wait, as a timer
-      // would); true when one of them was the Stop.
-      yieldToMessages() {
-        return new Promise((resolve) => {
-          const channel = new MessageChannel();
-          channel.port1.onmessage = () => resolve(stopped);
-          channel.port2.postMessage(0);
-        });
-      },
-      timeAway,
-      onExit: finish,
-    }).then((module) => {
-      program = module;
-      postMessage({type: 'started', kernels: module.UTF8ToString(module._tu_mardo_kernel_set())});
-      module.callMain([]);
-    }, (error) => failed(`the program could not be started: ${error.message || error}`));
+    start().catch((error) => failed(`the program could not be started: ${error.message || error}`));
   }
 };
+
+// The program's WebAssembly, looked for first: a site without it is said so in words (else the
+// browser's own error speaks of a "magic word").
+async function start() {
+  const wasm = await fetch('tu_mardo_web.wasm', {method: 'HEAD'}).catch(() => null);
+  if (!wasm || !wasm.ok) {
+    throw new Error(`its WebAssembly (tu_mardo_web.wasm) is missing from the site` +
+                    (wasm ? ` (HTTP ${wasm.status})` : ''));
+  }
+  const module = await createTuMardo({
+    noInitialRun: true,
+    preRun: [(module) => {
+      for (const [name, bytes] of Object.entries(startFiles)) module.FS.writeFile(name, bytes);
+    }],
+    // The program's read: the next typed line, or null for a Stop.
+    nextInput(capacity) {
+      if (stopped) return Promise.resolve(null);
+      if (pending.length > 0) return Promise.resolve(take(capacity));
+      postMessage({type: 'waiting'});
+      return new Promise((resolve) => {
+        waiting = {resolve, capacity};
+      });
+    },
+    progress(x, terms, all) {
+      postMessage({type: 'progress', x, terms, all});
+    },
+    onAbort(what) {
+      failed(`the program stopped short: ${what}`);
+    },
+    output(fd, bytes) {
+      postMessage({type: 'output', fd, bytes}, [bytes.buffer]);
+    },
+    // Lets the messages that came meanwhile in (a message port does not wait, as a timer
+    // would); true when one of them was the Stop.
+    yieldToMessages() {
+      return new Promise((resolve) => {
+        const channel = new MessageChannel();
+        channel.port1.onmessage = () => resolve(stopped);
+        channel.port2.postMessage(0);
+      });
+    },
+    timeAway,
+    onExit: finish,
+  });
+  program = module;
+  postMessage({type: 'started', kernels: module.UTF8ToString(module._tu_mardo_kernel_set())});
+  module.callMain([]);
+}

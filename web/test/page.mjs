@@ -5,7 +5,7 @@
 // name and value across a reload, with a result to copy; two tabs both keep their rows; a hidden
 // page records no value; Stop; a page from disk and a program that is missing say so in words;
 // the picture and its table rank a table's names, in any script, by value.
-// Usage: node page.mjs <site folder> <chromium> <golden folder> [phone screenshot.png]
+// Usage: node page.mjs <site folder> <chromium or firefox> <golden folder> [phone screenshot.png]
 import {cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join, resolve} from 'node:path';
@@ -18,13 +18,17 @@ const [site, chromium, golden, screenshot] = process.argv.slice(2);
 
 const server = await serve(site);
 const url = `http://127.0.0.1:${server.address().port}/`;
+// Chromium, or Firefox (ESR) where its path names it: puppeteer drives it by WebDriver BiDi.
+const firefox = /firefox/.test(chromium);
 const browser = await puppeteer.launch({
   executablePath: chromium,
   headless: true,
   protocolTimeout: 600000,  // a loaded machine: the cases have their own limits
-  userDataDir: mkdtempSync(join(tmpdir(), 'tu_mardo-chromium-')),
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  userDataDir: mkdtempSync(join(tmpdir(), 'tu_mardo-browser-')),
+  ...(firefox ? {browser: 'firefox'} : {
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  }),
 });
 
 let cases = 0;
@@ -35,9 +39,9 @@ async function check(name, body) {
 }
 
 const missing = [];  // what the page asked for and did not get
-async function newPage(width = 1400, height = 1000) {
+async function newPage(width = 1400, height = 1000, touch = false) {
   const page = await browser.newPage();
-  await page.setViewport({width, height});
+  await page.setViewport({width, height, hasTouch: touch, isMobile: touch});
   page.on('pageerror', (error) => console.log(`page error: ${error.message}`));
   page.on('response', (response) => {
     if (response.status() >= 400) missing.push(response.url());
@@ -100,7 +104,7 @@ try {
   await page.goto(url);
   await waitForScreen(page, 'Enter number of digits for pi');
 
-  await check('the terminal shows the golden run, and PI.OUT is its bytes', async () => {
+  await check('the terminal shows the golden run, and PI.OUT is its bytes, with the fused kernels', async () => {
     // A terminal shows the program's bytes and the echo of what is typed; the prompt's signs
     // are UTF-8 characters there.
     let expected = readFileSync(join(golden, 'run-1000-terminal.stdout'), 'latin1')
@@ -123,6 +127,8 @@ try {
     assert.equal(masked(await screen(page)), masked(lines.join('\n')));
     assert.deepEqual(await download(page, 'PI.OUT'), readFileSync(join(golden, 'run-1000.PI.OUT')));
     assert.match(await status(page), /^Done/);
+    // Both browsers validate relaxed SIMD, so the fused set is the one taken.
+    assert.equal(await page.evaluate(() => document.body.dataset.kernels), 'wasm-fma');
   });
 
   await check('the line editor edits with the arrows and recalls with Up', async () => {
@@ -185,6 +191,9 @@ try {
     assert.equal(ended, 0);
     assert.match(await page.$eval('#result-text', (e) => e.textContent),
                  /^tu_mardo value [.\dE+-]+ for THIS BROWSER: 32000 digits in [\d.]+ s, .+, \d{4}-\d\d-\d\d$/);
+    // The screen reader's one sentence, in the polite live region.
+    assert.match(await page.$eval('#status[aria-live=polite]', (e) => e.textContent),
+                 /^Done: 32000 digits in [\d.]+ s, value [.\dE+-]+ for THIS BROWSER\.$/);
     assert.equal(await page.$eval('#values tr.latest td', (td) => td.textContent), 'THIS BROWSER');
     await page.reload();
     await waitForScreen(page, 'Enter number of digits for pi');
@@ -253,11 +262,18 @@ try {
                  /^ Speed test data: dimension is  8001\r\n Start time \d\d:\d\d:\d\d\.\d\d\r\n$/);
   });
 
-  for (const [width, height, digits] of [[320, 640, '1000'], [390, 844, '12000']]) {
+  for (const [width, height, digits] of [[320, 640, '1000'], [390, 844, '16000']]) {
     await check(`a phone of ${width} px: the prompt and the answer show, nothing is wider, Start runs`, async () => {
-      const phone = await newPage(width, height);
+      const phone = await newPage(width, height, true);
       await phone.goto(url);
       await waitForScreen(phone, 'Enter number of digits for pi');
+      // Every control is at least 44 px tall for a thumb (where the browser takes the screen
+      // for a touch screen: Firefox's driver does not).
+      const small = await phone.$$eval('button:not([hidden]), input, .files a', (controls) =>
+          controls.filter((c) => c.offsetParent && c.getBoundingClientRect().height < 44 &&
+                                 matchMedia('(pointer: coarse)').matches)
+                  .map((c) => `${c.id || c.textContent} ${c.getBoundingClientRect().height}`));
+      assert.deepEqual(small, []);
       const widths = await phone.evaluate(() => ({
         page: document.documentElement.scrollWidth,
         window: window.innerWidth,
@@ -273,9 +289,16 @@ try {
           input.dispatchEvent(new Event('input'));
         }, digits);
         assert.equal(await phone.$eval('#start', (b) => b.textContent), `Start: compute ${digits} digits`);
-        await phone.click('#start');
+        // Start pressed from the keyboard: while it is disabled the keyboard is on Stop.
+        await phone.focus('#start');
+        await phone.keyboard.press('Enter');
+        await phone.waitForFunction(() => document.body.dataset.state === 'running' ||
+                                          document.body.dataset.lastStatus !== undefined);
+        assert.ok(await phone.evaluate(() => document.body.dataset.lastStatus !== undefined ||
+                                             document.activeElement.id === 'stop'));
       });
       assert.equal(ended, 0);
+      assert.equal(await phone.evaluate(() => document.activeElement.id), 'start');
       assert.ok((await screen(phone)).includes(`${PROMPT}${digits}\n`), await screen(phone));
       assert.ok(await phone.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth));
       if (screenshot && width === 390) writeFileSync(screenshot, await phone.screenshot({type: 'png'}));
@@ -345,6 +368,60 @@ try {
     assert.equal(bars.length, 3, `bars ${bars}`);
     assert.ok(bars[0] > bars[1] && bars[1] > bars[2], `bars ${bars}`);
     assert.ok(Math.abs(bars[1] / bars[0] - 0.25) < 0.02, `bars ${bars}`);
+    // A table of 1000 values: the picture keeps to its 20 largest, the list has all in its box,
+    // and the page stays short.
+    const rows = [];
+    for (let i = 1; i <= 1000; ++i) rows.push(line(`PC ${i}`, `       ${i}.0000`));
+    const big = join(mkdtempSync(join(tmpdir(), 'tu_mardo-table-')), 'tu_mardo.dat');
+    writeFileSync(big, Buffer.concat(rows));
+    await input.uploadFile(big);
+    await page.waitForFunction(() => document.querySelectorAll('#values tbody tr').length === 1000);
+    const sizes = await page.evaluate(() => ({
+      chart: document.getElementById('chart').getBoundingClientRect().height,
+      page: document.documentElement.scrollHeight,
+      note: document.getElementById('chart-note').hidden ? '' : document.getElementById('chart-note').textContent,
+      first: document.querySelector('#values tbody td').dir,
+    }));
+    assert.ok(sizes.chart <= 20 * 38 + 14 && sizes.page < 3000, JSON.stringify(sizes));
+    assert.match(sizes.note, /20 largest of 1000/);
+    assert.equal(sizes.first, 'auto');  // a name in any direction, apart from its value
+  });
+
+  await check('a save the browser aborts (a full store) ends the run with words, the lock given back', async () => {
+    const full = await newPage();
+    await full.evaluateOnNewDocument(() => {
+      const transaction = IDBDatabase.prototype.transaction;
+      IDBDatabase.prototype.transaction = function (...args) {
+        const made = transaction.apply(this, args);
+        if (args[1] === 'readwrite') setTimeout(() => made.abort(), 0);
+        return made;
+      };
+    });
+    await full.goto(url);
+    await waitForScreen(full, 'Enter number of digits for pi');
+    await setName(full, 'FULL STORE');
+    assert.equal(await finished(full, () => typeKeys(full, '16000')), 0);
+    assert.match(await full.$eval('#notice', (e) => e.textContent), /were not kept .*download them now/);
+    assert.match(await full.$eval('#status', (e) => e.textContent), /^Done: 16000 digits .* for FULL STORE\.$/);
+    assert.match((await download(full, 'tu_mardo.dat')).toString('latin1'), /\nFULL STORE {40} +[.\dE+-]+ *\r\n$/);
+    assert.equal(await full.evaluate(() => document.getElementById('start').disabled), false);
+    assert.equal(await finished(full, () => typeKeys(full, '4')), 0);  // the lock came back
+    await full.close();
+  });
+
+  await check('without the network the page loads from what it kept and runs', async () => {
+    const away = await newPage();
+    await away.goto(url);
+    await away.evaluate(() => navigator.serviceWorker.ready);
+    server.unreachable = true;
+    try {
+      await away.reload();
+      await waitForScreen(away, 'Enter number of digits for pi');
+      assert.equal(await finished(away, () => typeKeys(away, '1000')), 0);
+    } finally {
+      server.unreachable = false;
+    }
+    await away.close();
   });
 
   await check('the page asked for nothing it did not get (its icon among them)', async () => {
