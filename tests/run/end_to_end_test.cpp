@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 
 #if !defined(_WIN32)
@@ -458,6 +459,11 @@ TEST_P(BlockedFileTest, StopsWithItsMessageAndLeavesTheFilesAlone) {
     EXPECT_EQ(run.result.err,
               c.file + " is a symbolic link of user 4242, which this run does not follow.\n");
   }
+#if defined(_WIN32)
+  // There a name in another case is the blocked file itself.
+  const auto same_letter = [](char a, char b) { return std::tolower(a) == std::tolower(b); };
+  if (std::ranges::equal(c.later, c.file, same_letter)) return;
+#endif
   EXPECT_EQ(run.exists(c.later) ? run.file(c.later) : "-", c.later_content) << c.later;
 }
 
