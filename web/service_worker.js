@@ -8,8 +8,10 @@
 const VERSION = 'tu_mardo-@VERSION@';
 const FILES = [@FILES@];
 
+// Fetched past the browser's HTTP cache, which may still hold a file of the old version.
 self.addEventListener('install', (event) => {
-  event.waitUntil(caches.open(VERSION).then((cache) => cache.addAll(FILES)));
+  event.waitUntil(caches.open(VERSION).then(
+      (cache) => cache.addAll(FILES.map((file) => new Request(file, {cache: 'reload'})))));
 });
 
 self.addEventListener('activate', (event) => {
