@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/platform.hpp"
+#include "platform/posix_io.hpp"
 
 namespace platform {
 namespace {
@@ -17,10 +18,6 @@ int64_t day_number(int64_t year, int64_t month, int64_t day) {
   const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
   return era * 146097 + day_of_era - 719468;
-}
-
-int64_t nanoseconds(const timespec& t) {
-  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 // Seconds since 1970 that a broken-down time shows, taken as UTC.
@@ -40,7 +37,7 @@ LocalTime local_time() {
     ::clock_gettime(CLOCK_MONOTONIC, &before);
     ::clock_gettime(CLOCK_REALTIME, &wall);
     ::clock_gettime(CLOCK_MONOTONIC, &after);
-    if (nanoseconds(after) - nanoseconds(before) <= CLOSE_NS) break;
+    if (posix::nanoseconds(after) - posix::nanoseconds(before) <= CLOSE_NS) break;
   }
   const time_t clock_seconds = wall.tv_sec;
   tm fields{};
@@ -58,11 +55,12 @@ LocalTime local_time() {
       static_cast<int64_t>(clock_seconds) -
       (time.day * 86400 + time.hour * 3600 + time.minute * 60 + time.second - time.utc_offset));
   time.millisecond = static_cast<int16_t>(wall.tv_nsec / 1000000);
-  time.monotonic_ns = nanoseconds(before) + (nanoseconds(after) - nanoseconds(before)) / 2;
-  time.uncertainty_ns = (nanoseconds(after) - nanoseconds(before) + 1) / 2;
+  time.monotonic_ns =
+      posix::nanoseconds(before) + (posix::nanoseconds(after) - posix::nanoseconds(before)) / 2;
+  time.uncertainty_ns = (posix::nanoseconds(after) - posix::nanoseconds(before) + 1) / 2;
   timespec step{};
   ::clock_getres(CLOCK_REALTIME, &step);
-  time.resolution_ns = std::max<int64_t>(nanoseconds(step), 1000000);
+  time.resolution_ns = std::max<int64_t>(posix::nanoseconds(step), 1000000);
   return time;
 }
 

@@ -82,18 +82,14 @@ bool same_without_regard_to_case(const char* a, const char* b) {
   }
 }
 
-int64_t nanoseconds(const timespec& t) {
-  return static_cast<int64_t>(t.tv_sec) * 1000000000 + static_cast<int64_t>(t.tv_nsec);
-}
-
 FileInfo info_of(const struct stat& status) {
   FileInfo info;
   info.regular = S_ISREG(status.st_mode);
   info.device = static_cast<uint64_t>(status.st_dev);
   info.id = static_cast<uint64_t>(status.st_ino);
   info.size = static_cast<int64_t>(status.st_size);
-  info.modified_ns = nanoseconds(status.st_mtim);
-  info.changed_ns = nanoseconds(status.st_ctim);
+  info.modified_ns = posix::nanoseconds(status.st_mtim);
+  info.changed_ns = posix::nanoseconds(status.st_ctim);
   return info;
 }
 

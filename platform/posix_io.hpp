@@ -1,6 +1,9 @@
-// What the POSIX console and file halves share (and WebAssembly's build, whose files are POSIX
-// files): writing all of a buffer to a descriptor, and waiting on one left non-blocking.
+// What the POSIX console, clock and file halves share (and WebAssembly's build, whose files are
+// POSIX files): writing all of a buffer to a descriptor, waiting on one left non-blocking, and a
+// clock or file time in nanoseconds.
 #pragma once
+
+#include <time.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -10,6 +13,10 @@
 #include "platform/platform.hpp"
 
 namespace platform::posix {
+
+inline int64_t nanoseconds(const timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + static_cast<int64_t>(t.tv_nsec);
+}
 
 // What a call that failed with EINTR does next. With an interrupt pending the EINTR is that
 // interrupt, and the call is given up. A stop and continue (a caught SIGCONT) cut it short:
